@@ -1,0 +1,13 @@
+#include "widget.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Widget window;
+    window.show();
+    window.setWindowTitle(QCoreApplication::translate("toplevel", "CC2530全功能配置工具V1.4"));
+    return app.exec();
+}

@@ -1,0 +1,13 @@
+#include "widget.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Widget window;
+    window.show();
+    window.setWindowTitle(QCoreApplication::translate("toplevel", "CC2530远程配置工具"));
+    return app.exec();
+}

@@ -1,0 +1,1 @@
+#include "digi_api_build.h"

@@ -1,0 +1,1 @@
+#include "remoteframe.h"

@@ -1,0 +1,91 @@
+#include "commandframe.h"
+#include "modulecommands.h"
+
+#include <QTest>
+
+class tst_CommandFrame : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void build_data();
+    void build();
+    void isIntact_data();
+    void isIntact();
+};
+
+void tst_CommandFrame::build_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("device-info request")
+        << ModuleCommand::readDeviceInfoFrame() << QByteArray::fromHex("FE 00 21 15 34");
+    QTest::newRow("start rssi test")
+        << ModuleCommand::startRssiTestFrame() << QByteArray::fromHex("FE 00 21 16 37");
+    QTest::newRow("stop rssi test")
+        << ModuleCommand::stopRssiTestFrame() << QByteArray::fromHex("FE 00 21 17 36");
+    QTest::newRow("save and restart")
+        << ModuleCommand::saveAndRestartFrame() << QByteArray::fromHex("FE 01 41 00 00 40");
+    QTest::newRow("clear network")
+        << ModuleCommand::clearNetworkFrame()
+        << QByteArray::fromHex("FE 05 21 09 03 00 00 01 02 2D");
+    QTest::newRow("nv write 0x0403 = 02")
+        << ModuleCommand::nvWriteFrame(0x0403, 0, QByteArray::fromHex("02"))
+        << QByteArray::fromHex("FE 05 21 09 03 04 00 01 02 29");
+    QTest::newRow("nv write 0x0087 = 01 (Router)")
+        << ModuleCommand::nvWriteFrame(0x0087, 0, QByteArray::fromHex("01"))
+        << QByteArray::fromHex("FE 05 21 09 87 00 00 01 01 AA");
+    QTest::newRow("16-bit value low byte first")
+        << ModuleCommand::nvWriteFrame(0x0083, 0, QByteArray::fromHex("3412"))
+        << QByteArray::fromHex("FE 06 21 09 83 00 00 02 34 12 89");
+    for (const int v : {0x00, 0x35, 0xFF}) {
+        QTest::addRow("tx power %02X", v)
+            << CommandFrame::build(0x21, 0x14, QByteArray(1, char(v)))
+            << QByteArray::fromHex("FE 01 21 14") + char(v) + char(0x34 ^ v);
+    }
+    QTest::newRow("255-byte payload")
+        << CommandFrame::build(0x21, 0x24, QByteArray(255, '\x01'))
+        << QByteArray::fromHex("FE FF 21 24") + QByteArray(255, '\x01')
+               + char(0xFF ^ 0x21 ^ 0x24 ^ 0x01);
+}
+
+void tst_CommandFrame::build()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(frame.toHex(' '), expected.toHex(' '));
+    QVERIFY(CommandFrame::isIntact(frame));
+}
+
+void tst_CommandFrame::isIntact_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("intact");
+
+    QTest::newRow("request") << QByteArray::fromHex("FE 00 21 15 34") << true;
+    QTest::newRow("trailing bytes ignored") << QByteArray::fromHex("FE 00 21 15 34 99 98") << true;
+    QTest::newRow("wrong check byte") << QByteArray::fromHex("FE 00 21 15 35") << false;
+    QTest::newRow("no start byte") << QByteArray::fromHex("FD 00 21 15 34") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("header only") << QByteArray::fromHex("FE 00 21 15") << false;
+    QTest::newRow("LEN beyond the bytes") << QByteArray::fromHex("FE 05 21 09 03 00 00") << false;
+    QTest::newRow("LEN 255 over 10 bytes") << QByteArray::fromHex("FE FF 21 09 03 00 00 01 02 2D")
+                                           << false;
+    QTest::newRow("clear network truncated by one")
+        << QByteArray::fromHex("FE 05 21 09 03 00 00 01 02") << false;
+    QTest::newRow("corrupted payload")
+        << QByteArray::fromHex("FE 05 21 09 03 00 00 01 03 2D") << false;
+}
+
+void tst_CommandFrame::isIntact()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, intact);
+    // A copy holding exactly the given bytes, so that a read past the end shows under ASan.
+    const QByteArray exact(bytes.constData(), bytes.size());
+    QCOMPARE(CommandFrame::isIntact(QByteArrayView(exact.constData(), exact.size())), intact);
+}
+
+QTEST_GUILESS_MAIN(tst_CommandFrame)
+#include "tst_commandframe.moc"
