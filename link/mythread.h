@@ -48,6 +48,8 @@ public:
     // Reads and empties rxData in one step.
     QByteArray takeRxData();
     void clearRxData();
+    // Lets tests stand in for the line.
+    void appendRxData(QByteArrayView bytes);
 
     // The baud rate the next open uses and an open port is switched to (rate table of the
     // remote window's list; the node variant always uses 38400).
@@ -79,6 +81,10 @@ private:
 
     // Called with m_mutex held: asks a running session to look at the flags.
     void wakeSessionLocked();
+    // Worker side of the hand-over: clears the send request and returns the frame.
+    QByteArray takeFrameToSend();
+    void replaceRxData(const QByteArray &bytes);
+    qsizetype rxDataSize() const;
 
     const Variant m_variant;
     mutable QMutex m_mutex;

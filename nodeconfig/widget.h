@@ -110,6 +110,8 @@ private:
     // Counter step of an accepted device-information reply.
     void advanceReadSuccessCount();
     void fillOptionLists();
+    // Validators of the decimal parameter fields, installed once by the constructor.
+    void installDecimalValidators();
     void scanPorts(bool describe);
     void toggleConnection();
 

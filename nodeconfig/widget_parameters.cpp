@@ -131,3 +131,6 @@ void Widget::on_Frequency_editingFinished()
 void Widget::on_ExtPanID_editingFinished()
 {
 }
+void Widget::installDecimalValidators()
+{
+}
