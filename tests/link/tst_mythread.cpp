@@ -1,0 +1,330 @@
+#include "modulecommands.h"
+#include "mythread.h"
+#include "simulatedmodule.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Takes rxData when signalled, as the windows do, and remembers what came in.
+class Receiver : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Kind { Reply, Other };
+    struct Delivery
+    {
+        Kind kind;
+        QByteArray bytes;
+        qint64 atMs;
+    };
+
+    explicit Receiver(MyThread &worker)
+    {
+        clock.start();
+        connect(&worker, &MyThread::comRecive, this,
+                [this, &worker] { deliveries.append({Reply, worker.takeRxData(), clock.elapsed()}); });
+        connect(&worker, &MyThread::comdelayout, this,
+                [this, &worker] { deliveries.append({Other, worker.takeRxData(), clock.elapsed()}); });
+        connect(&worker, &MyThread::comOpenSuccess, this, [this](bool ok) { opened = ok; });
+        connect(&worker, &MyThread::comOpenFailed, this, [this](const QString &r) { failure = r; });
+        connect(&worker, &MyThread::comLost, this, [this](const QString &r) { lost = r; });
+    }
+
+    QByteArray all() const
+    {
+        QByteArray bytes;
+        for (const Delivery &d : deliveries)
+            bytes += d.bytes;
+        return bytes;
+    }
+
+    QElapsedTimer clock;
+    QList<Delivery> deliveries;
+    bool opened = false;
+    QString failure;
+    QString lost;
+};
+
+} // namespace
+
+class tst_MyThread : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void replyRouting_data();
+    void replyRouting();
+    void replyTimeout_data();
+    void replyTimeout();
+    void splitReply_data();
+    void splitReply();
+    void frameHandedOverWhileClosedGoesOutAfterOpen();
+    void laterFrameReplacesUntakenOne();
+    void unaskedDataIsDeliveredAtOnce();
+    void streamIsDeliveredWithoutLossInCappedDeliveries();
+    void stopWhileWaitingForReply();
+    void hangUpEndsTheRun();
+    void failedOpenEndsTheRunWithReason();
+    void reopenAfterStop();
+    void baudRateChangeReachesOpenPort();
+
+private:
+    void openWorker(MyThread::Variant variant);
+    void send(const QByteArray &bytes);
+
+    std::unique_ptr<SimulatedModule> m_module;
+    std::unique_ptr<MyThread> m_worker;
+    std::unique_ptr<Receiver> m_receiver;
+};
+
+void tst_MyThread::init()
+{
+    m_module = std::make_unique<SimulatedModule>();
+    if (!m_module->start())
+        QSKIP("no pseudo-terminal available");
+}
+
+void tst_MyThread::cleanup()
+{
+    m_receiver.reset();
+    m_worker.reset();
+    m_module.reset();
+}
+
+void tst_MyThread::openWorker(MyThread::Variant variant)
+{
+    m_worker = std::make_unique<MyThread>(variant);
+    m_receiver = std::make_unique<Receiver>(*m_worker);
+    m_worker->setComName(m_module->devicePath());
+    m_worker->start();
+    QTRY_VERIFY(m_receiver->opened);
+    QVERIFY(m_worker->comOpened());
+}
+
+void tst_MyThread::send(const QByteArray &bytes)
+{
+    m_worker->clearTxData();
+    m_worker->appendTxData(bytes);
+    m_worker->setSendRequest(true);
+}
+
+void tst_MyThread::replyRouting_data()
+{
+    QTest::addColumn<MyThread::Variant>("variant");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("kind");
+
+    const QByteArray request = ModuleCommand::readDeviceInfoFrame();
+    QTest::newRow("node, command frame → decoder")
+        << MyThread::Variant::NodeConfig << request << int(Receiver::Reply);
+    QTest::newRow("node, raw bytes → log")
+        << MyThread::Variant::NodeConfig << QByteArray::fromHex("00 FE 00 21 15 34")
+        << int(Receiver::Other);
+    QTest::newRow("remote, command frame → log")
+        << MyThread::Variant::RemoteConfig << request << int(Receiver::Other);
+}
+
+void tst_MyThread::replyRouting()
+{
+    QFETCH(MyThread::Variant, variant);
+    QFETCH(QByteArray, frame);
+    QFETCH(int, kind);
+
+    openWorker(variant);
+    send(frame);
+    QTRY_COMPARE_WITH_TIMEOUT(m_receiver->deliveries.size(), 1, 3000);
+    QCOMPARE(int(m_receiver->deliveries.first().kind), kind);
+    QTRY_COMPARE(m_module->received(), frame);
+    if (kind == Receiver::Reply || variant == MyThread::Variant::RemoteConfig)
+        QCOMPARE(m_receiver->deliveries.first().bytes, m_module->deviceInfoReply());
+    QVERIFY(!m_worker->sendRequest());
+    // The reply came as one delivery: nothing follows.
+    QTest::qWait(400);
+    QCOMPARE(m_receiver->deliveries.size(), 1);
+}
+
+void tst_MyThread::replyTimeout_data()
+{
+    QTest::addColumn<MyThread::Variant>("variant");
+    QTest::addColumn<int>("expectedSignals");
+
+    QTest::newRow("node signals an empty delivery") << MyThread::Variant::NodeConfig << 1;
+    QTest::newRow("remote signals nothing") << MyThread::Variant::RemoteConfig << 0;
+}
+
+void tst_MyThread::replyTimeout()
+{
+    QFETCH(MyThread::Variant, variant);
+    QFETCH(int, expectedSignals);
+
+    m_module->setSilent(true);
+    openWorker(variant);
+    const qint64 sentAt = m_receiver->clock.elapsed();
+    send(ModuleCommand::readDeviceInfoFrame());
+    QTRY_COMPARE(m_module->received(), ModuleCommand::readDeviceInfoFrame());
+    QTest::qWait(1500);
+    QCOMPARE(m_receiver->deliveries.size(), expectedSignals);
+    if (expectedSignals) {
+        QCOMPARE(int(m_receiver->deliveries.first().kind), int(Receiver::Other));
+        QVERIFY(m_receiver->deliveries.first().bytes.isEmpty());
+        QVERIFY(m_receiver->deliveries.first().atMs - sentAt >= 950);
+    }
+}
+
+void tst_MyThread::splitReply_data()
+{
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<int>("deliveries");
+
+    QTest::newRow("gaps of 100 ms: one reply") << 100 << 1;
+    QTest::newRow("gaps of 250 ms: one reply") << 250 << 1;
+    QTest::newRow("gap of 450 ms: split") << 450 << 2;
+}
+
+void tst_MyThread::splitReply()
+{
+    QFETCH(int, gapMs);
+    QFETCH(int, deliveries);
+
+    m_module->setReplySplit(2, gapMs);
+    openWorker(MyThread::Variant::NodeConfig);
+    send(ModuleCommand::readDeviceInfoFrame());
+    QTRY_COMPARE_WITH_TIMEOUT(m_receiver->all().size(), m_module->deviceInfoReply().size(), 5000);
+    QTest::qWait(400);
+    QCOMPARE(m_receiver->deliveries.size(), deliveries);
+    QCOMPARE(m_receiver->all(), m_module->deviceInfoReply());
+    QCOMPARE(int(m_receiver->deliveries.first().kind), int(Receiver::Reply));
+    // A piece after the reply has ended arrives as unasked data.
+    if (deliveries == 2)
+        QCOMPARE(int(m_receiver->deliveries.last().kind), int(Receiver::Other));
+}
+
+void tst_MyThread::frameHandedOverWhileClosedGoesOutAfterOpen()
+{
+    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    m_receiver = std::make_unique<Receiver>(*m_worker);
+    m_worker->appendTxData(ModuleCommand::clearNetworkFrame());
+    m_worker->setSendRequest(true);
+    m_worker->setComName(m_module->devicePath());
+    m_worker->start();
+    QTRY_COMPARE(m_module->received(), ModuleCommand::clearNetworkFrame());
+}
+
+void tst_MyThread::laterFrameReplacesUntakenOne()
+{
+    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    m_receiver = std::make_unique<Receiver>(*m_worker);
+    send(ModuleCommand::clearNetworkFrame());
+    send(ModuleCommand::readDeviceInfoFrame());
+    m_worker->setComName(m_module->devicePath());
+    m_worker->start();
+    QTRY_COMPARE(m_receiver->deliveries.size(), 1);
+    QCOMPARE(m_module->received(), ModuleCommand::readDeviceInfoFrame());
+}
+
+void tst_MyThread::unaskedDataIsDeliveredAtOnce()
+{
+    openWorker(MyThread::Variant::NodeConfig);
+    const QByteArray report = QByteArray::fromHex("01 02 0B 34 12 05 D2 C8");
+    m_module->sendUnasked(report);
+    QTRY_COMPARE(m_receiver->deliveries.size(), 1);
+    QCOMPARE(int(m_receiver->deliveries.first().kind), int(Receiver::Other));
+    // rxData holds the burst when the signal arrives.
+    QCOMPARE(m_receiver->deliveries.first().bytes, report);
+}
+
+void tst_MyThread::streamIsDeliveredWithoutLossInCappedDeliveries()
+{
+    openWorker(MyThread::Variant::RemoteConfig);
+    m_module->startStream(115200);
+    QTest::qWait(1000);
+    m_module->stopStream();
+    QTRY_COMPARE(m_receiver->all().size(), m_module->streamedBytes());
+
+    const QByteArray bytes = m_receiver->all();
+    QVERIFY(bytes.size() > 2000);
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (quint8(bytes.at(i)) != quint8(i))
+            QFAIL(qPrintable(QStringLiteral("byte %1 out of sequence").arg(i)));
+    }
+    // A continuous stream is cut into deliveries once rxData passes 200 bytes.
+    QVERIFY(m_receiver->deliveries.size() >= bytes.size() / 400);
+}
+
+void tst_MyThread::stopWhileWaitingForReply()
+{
+    m_module->setSilent(true);
+    openWorker(MyThread::Variant::NodeConfig);
+    send(ModuleCommand::readDeviceInfoFrame());
+    QTRY_VERIFY(!m_module->received().isEmpty());
+    QElapsedTimer stopping;
+    stopping.start();
+    m_worker->requestStop();
+    QVERIFY(m_worker->wait(2000));
+    QVERIFY(!m_worker->comOpened());
+    QTest::qWait(50);
+    QVERIFY(m_receiver->deliveries.isEmpty());
+}
+
+void tst_MyThread::hangUpEndsTheRun()
+{
+    openWorker(MyThread::Variant::NodeConfig);
+    m_module->hangUp();
+    QTRY_VERIFY(!m_receiver->lost.isEmpty());
+    QVERIFY(m_worker->wait(2000));
+    QVERIFY(!m_worker->comOpened());
+}
+
+void tst_MyThread::failedOpenEndsTheRunWithReason()
+{
+    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    m_receiver = std::make_unique<Receiver>(*m_worker);
+    m_worker->setComName(QStringLiteral("/dev/does-not-exist-cc2530"));
+    m_worker->start();
+    QTRY_VERIFY(!m_receiver->failure.isEmpty());
+    QVERIFY(m_worker->wait(2000));
+    QVERIFY(!m_worker->comOpened());
+    QVERIFY(!m_receiver->opened);
+
+    // The next attempt opens.
+    m_worker->setComName(m_module->devicePath());
+    m_worker->start();
+    QTRY_VERIFY(m_receiver->opened);
+}
+
+void tst_MyThread::reopenAfterStop()
+{
+    openWorker(MyThread::Variant::NodeConfig);
+    m_worker->requestStop();
+    QVERIFY(m_worker->wait(2000));
+    m_receiver->opened = false;
+    m_worker->clearStop();
+    m_worker->start();
+    QTRY_VERIFY(m_receiver->opened);
+    send(ModuleCommand::readDeviceInfoFrame());
+    QTRY_COMPARE(m_receiver->deliveries.size(), 1);
+}
+
+void tst_MyThread::baudRateChangeReachesOpenPort()
+{
+    openWorker(MyThread::Variant::RemoteConfig);
+    QCOMPARE(m_worker->baudRate(), 38400);
+    QTRY_COMPARE(m_module->lineBaudRate(), 38400);
+    m_worker->baudRateChange(4);
+    QCOMPARE(m_worker->baudRate(), 115200);
+    QTRY_COMPARE(m_module->lineBaudRate(), 115200);
+    m_worker->baudRateChange(9);
+    QTRY_COMPARE(m_module->lineBaudRate(), 38400);
+}
+
+QTEST_GUILESS_MAIN(tst_MyThread)
+#include "tst_mythread.moc"
