@@ -28,6 +28,8 @@ public:
     QString devicePath() const;
     // Closes the line: the program's next read fails as with an unplugged adapter.
     void hangUp();
+    // The baud rate the program has set on the line (0 when no line is open).
+    int lineBaudRate() const;
 
     // NV state, from which the device-information reply is built.
     QByteArray nvItem(quint16 item) const;

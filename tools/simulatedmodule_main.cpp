@@ -1,1 +1,194 @@
-int main() { return 0; }
+// cc2530-sim: the simulated radio module on a pseudo-terminal, for trying the programs
+// without hardware.
+#include "hextext.h"
+#include "simulatedmodule.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    if (::write(signalPipe[1], &byte, 1) < 0) {
+        // Nothing to do in a signal handler; the pipe is only full if a quit is pending.
+    }
+}
+
+void printLine(const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void printError(const QString &message)
+{
+    std::fputs(message.toUtf8().constData(), stderr);
+    std::fputc('\n', stderr);
+}
+
+// For bad options, before anything is started.
+[[noreturn]] void fail(const QString &message)
+{
+    printError(message);
+    std::exit(2);
+}
+
+int intValue(const QCommandLineParser &parser, const QString &name, int minimum)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < minimum)
+        fail(QStringLiteral("--%1: expected a number of at least %2").arg(name).arg(minimum));
+    return value;
+}
+
+bool installSignalHandlers()
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &action, nullptr) == 0
+        && ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cc2530-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated radio module on a pseudo-terminal. Serves until SIGINT or "
+                       "SIGTERM."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("silent"), QStringLiteral("Answer nothing.")},
+        {QStringLiteral("split"), QStringLiteral("Send each reply in N pieces, GAP ms apart."),
+         QStringLiteral("N:GAP")},
+        {QStringLiteral("garbage-before"), QStringLiteral("Send these bytes before each reply."),
+         QStringLiteral("HEX")},
+        {QStringLiteral("garbage-after"), QStringLiteral("Send these bytes after each reply."),
+         QStringLiteral("HEX")},
+        {QStringLiteral("bad-check"),
+         QStringLiteral("Send the device-information reply with a wrong check byte.")},
+        {QStringLiteral("truncate"),
+         QStringLiteral("Cut the device-information reply to N bytes."), QStringLiteral("N")},
+        {QStringLiteral("delay"), QStringLiteral("Wait MS ms before each reply."),
+         QStringLiteral("MS")},
+        {QStringLiteral("stream"),
+         QStringLiteral("Send bytes 00 01 .. FF 00 .. without pause at the line rate of BAUD."),
+         QStringLiteral("BAUD")},
+        {QStringLiteral("rssi-interval"),
+         QStringLiteral("Interval of the RSSI reports while the test runs (default 500)."),
+         QStringLiteral("MS")},
+        {QStringLiteral("hangup-after"),
+         QStringLiteral("Hang up the line after MS ms, then exit."), QStringLiteral("MS")},
+        {QStringLiteral("print-path-to"),
+         QStringLiteral("Write the device path to FILE once the line is ready."),
+         QStringLiteral("FILE")},
+    });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        fail(QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first()));
+
+    // Every option is checked before the module's thread starts.
+    const bool silent = parser.isSet(QStringLiteral("silent"));
+    int splitPieces = 1;
+    int splitGap = 0;
+    if (parser.isSet(QStringLiteral("split"))) {
+        const QStringList parts = parser.value(QStringLiteral("split")).split(QLatin1Char(':'));
+        bool piecesOk = false;
+        bool gapOk = false;
+        splitPieces = parts.value(0).toInt(&piecesOk);
+        splitGap = parts.value(1).toInt(&gapOk);
+        if (parts.size() != 2 || !piecesOk || !gapOk || splitPieces < 1 || splitGap < 0)
+            fail(QStringLiteral("--split: expected N:GAP, as in 3:100"));
+    }
+    const QByteArray garbageBefore = HexText::decode(parser.value(QStringLiteral("garbage-before")));
+    const QByteArray garbageAfter = HexText::decode(parser.value(QStringLiteral("garbage-after")));
+    const bool badCheck = parser.isSet(QStringLiteral("bad-check"));
+    const int truncateTo = parser.isSet(QStringLiteral("truncate"))
+        ? intValue(parser, QStringLiteral("truncate"), 1)
+        : 0;
+    const int delayMs = parser.isSet(QStringLiteral("delay"))
+        ? intValue(parser, QStringLiteral("delay"), 0)
+        : 0;
+    const int streamBaud = parser.isSet(QStringLiteral("stream"))
+        ? intValue(parser, QStringLiteral("stream"), 1)
+        : 0;
+    const int rssiIntervalMs = parser.isSet(QStringLiteral("rssi-interval"))
+        ? intValue(parser, QStringLiteral("rssi-interval"), 1)
+        : 500;
+    const int hangUpAfterMs = parser.isSet(QStringLiteral("hangup-after"))
+        ? intValue(parser, QStringLiteral("hangup-after"), 0)
+        : -1;
+    const QString pathFile = parser.value(QStringLiteral("print-path-to"));
+
+    if (!installSignalHandlers())
+        fail(QStringLiteral("Cannot install the signal handlers"));
+    QSocketNotifier quitNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+    SimulatedModule module;
+    module.setSilent(silent);
+    module.setReplySplit(splitPieces, splitGap);
+    module.setGarbageBeforeReply(garbageBefore);
+    module.setGarbageAfterReply(garbageAfter);
+    module.setCorruptCheckByte(badCheck);
+    module.setTruncateReplyTo(truncateTo);
+    module.setReplyDelayMs(delayMs);
+    module.setRssiReportIntervalMs(rssiIntervalMs);
+    if (!module.start()) {
+        printError(QStringLiteral("Cannot open a pseudo-terminal"));
+        return 1;
+    }
+    const QString path = module.devicePath();
+    if (streamBaud > 0)
+        module.startStream(streamBaud);
+
+    QObject::connect(&module, &SimulatedModule::bytesReceived, &app, [](const QByteArray &chunk) {
+        printLine(QStringLiteral("<- ") + HexText::spaced(chunk).trimmed());
+    });
+
+    if (hangUpAfterMs >= 0) {
+        QTimer::singleShot(hangUpAfterMs, &app, [&module, &app] {
+            module.hangUp();
+            printLine(QStringLiteral("Line hung up"));
+            app.quit();
+        });
+    }
+
+    // Written as a whole under a temporary name, so a script that polls for the file never
+    // reads half a path.
+    if (!pathFile.isEmpty()) {
+        QSaveFile file(pathFile);
+        if (!file.open(QIODevice::WriteOnly) || file.write(path.toLocal8Bit() + '\n') < 0
+            || !file.commit()) {
+            printError(QStringLiteral("Cannot write %1").arg(pathFile));
+            return 1;
+        }
+    }
+
+    printLine(QStringLiteral("Simulated module ready on %1 — type this path into the port box")
+                  .arg(path));
+    return app.exec();
+}

@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it with apt-get (so its dependencies resolve), checks
+# the installed files, starts each installed program and checks that it shows its window,
+# then removes the package again. Runs as root.
+#   BUILD_DIR  build folder (default: build-package in the source tree)
+# Needs: cmake, ninja-build, dpkg-dev, Qt 6 development packages; xvfb and x11-utils for the
+# window title check (skipped without them); desktop-file-utils for the .desktop check.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$top/build-package}
+package=cc2530-tools
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "test-package.sh: run as root (it installs and removes $package)" >&2
+    exit 1
+fi
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+echo "== build =="
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target nodeconfig remoteconfig cc2530-sim -j "$(nproc)"
+rm -f "$build/$package"_*.deb
+(cd "$build" && cpack -G DEB)
+shopt -s nullglob
+debs=("$build/$package"_*.deb)
+shopt -u nullglob
+[ ${#debs[@]} -eq 1 ] || fail "expected one package in $build, found ${#debs[@]}"
+deb=${debs[0]}
+
+echo "== package metadata =="
+dpkg-deb -f "$deb" Package Version Depends Recommends
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
+    [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib"
+done
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *fonts-wqy-microhei* ]] || fail "Recommends lacks fonts-wqy-microhei"
+
+work=$(mktemp -d)
+chmod 755 "$work"   # apt's download user reads the package from here
+pids=()
+installed=0
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    if [ "$installed" -eq 1 ]; then
+        echo "== remove =="
+        DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$package" >/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+echo "== install =="
+cp "$deb" "$work/"
+local_deb="$work/$(basename "$deb")"
+export DEBIAN_FRONTEND=noninteractive
+installed=1
+if ! apt-get install -y -qq --reinstall "$local_deb"; then
+    # The package lists may be stale or missing on a fresh machine.
+    apt-get update -qq
+    apt-get install -y -qq --reinstall "$local_deb"
+fi
+dpkg-query -W -f='${Status}\n' "$package" | grep -q "install ok installed" || fail "$package is not installed"
+
+echo "== installed files =="
+for f in /usr/bin/nodeconfig /usr/bin/remoteconfig /usr/bin/cc2530-sim \
+         /usr/share/applications/cc2530-nodeconfig.desktop \
+         /usr/share/applications/cc2530-remoteconfig.desktop; do
+    [ -e "$f" ] || fail "missing $f"
+done
+for name in nodeconfig remoteconfig; do
+    for dir in 48x48 128x128 256x256; do
+        [ -f "/usr/share/icons/hicolor/$dir/apps/cc2530-$name.png" ] || fail "missing $dir icon of $name"
+    done
+    [ -f "/usr/share/icons/hicolor/scalable/apps/cc2530-$name.svg" ] || fail "missing scalable icon of $name"
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate /usr/share/applications/cc2530-*.desktop || fail "invalid .desktop file"
+else
+    echo "desktop-file-validate not found: .desktop check skipped"
+fi
+
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+errors='could not|cannot|failed to|error while loading|aborted|segmentation'
+
+# Starts an installed program offscreen; it must still run after 2 s without errors.
+check_offscreen() {
+    local program=$1
+    QT_QPA_PLATFORM=offscreen "/usr/bin/$program" >"$work/$program.out" 2>"$work/$program.err" &
+    local pid=$!
+    pids+=("$pid")
+    sleep 2
+    kill -0 "$pid" 2>/dev/null || { cat "$work/$program.err" >&2; fail "$program exited early"; }
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    if grep -Eiq "$errors" "$work/$program.err"; then
+        cat "$work/$program.err" >&2
+        fail "$program reported errors"
+    fi
+    echo "$program: runs offscreen"
+}
+
+# Starts an installed program on a virtual X display and waits for a window with its title.
+check_window_title() {
+    local program=$1 title=$2 display=$3
+    DISPLAY=":$display" QT_QPA_PLATFORM=xcb "/usr/bin/$program" \
+        >"$work/$program-x.out" 2>"$work/$program-x.err" &
+    local pid=$!
+    pids+=("$pid")
+    local shown=0
+    for _ in $(seq 1 50); do
+        if DISPLAY=":$display" xwininfo -root -tree | grep -Fq "\"$title\""; then
+            shown=1
+            break
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if [ "$shown" -ne 1 ]; then
+        cat "$work/$program-x.err" >&2
+        fail "$program showed no window titled $title"
+    fi
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    if grep -Eiq "$errors" "$work/$program-x.err"; then
+        cat "$work/$program-x.err" >&2
+        fail "$program reported errors on X"
+    fi
+    echo "$program: window \"$title\" shown"
+}
+
+echo "== programs =="
+check_offscreen nodeconfig
+check_offscreen remoteconfig
+
+if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
+    # Xvfb picks a free display number and writes it to the fd.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+    pids+=("$!")
+    for _ in $(seq 1 50); do
+        [ -s "$work/display" ] && break
+        sleep 0.1
+    done
+    display=$(tr -d '\n' <"$work/display")
+    [ -n "$display" ] || { cat "$work/xvfb.err" >&2; fail "Xvfb did not start"; }
+    check_window_title nodeconfig "CC2530全功能配置工具V1.4" "$display"
+    check_window_title remoteconfig "CC2530远程配置工具" "$display"
+else
+    echo "Xvfb or xwininfo not found: window title check skipped"
+fi
+
+# The simulated module opens a pseudo-terminal and ends cleanly on SIGTERM.
+/usr/bin/cc2530-sim --print-path-to "$work/sim-path" >"$work/sim.out" 2>"$work/sim.err" &
+sim=$!
+pids+=("$sim")
+for _ in $(seq 1 50); do
+    [ -s "$work/sim-path" ] && break
+    sleep 0.1
+done
+sim_path=$(tr -d '\n' <"$work/sim-path" 2>/dev/null || true)
+[ -c "$sim_path" ] || { cat "$work/sim.err" >&2; fail "cc2530-sim gave no device path"; }
+kill -TERM "$sim"
+wait "$sim" || fail "cc2530-sim did not end cleanly on SIGTERM"
+echo "cc2530-sim: serves on $sim_path"
+
+echo "== remove =="
+apt-get remove -y -qq "$package" >/dev/null
+installed=0
+[ ! -e /usr/bin/nodeconfig ] || fail "/usr/bin/nodeconfig left behind after removal"
+
+echo "== package test passed =="
