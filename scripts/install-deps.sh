@@ -7,12 +7,13 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     fonts-wqy-microhei
 )
-if [ "${1:-}" = "--test" ]; then
-    packages+=(xvfb xauth)
-fi
-if [ "${1:-}" = "--sanitize" ] || [ "${2:-}" = "--sanitize" ]; then
-    packages+=(clang-14 libclang-rt-14-dev)
-fi
+for option in "$@"; do
+    case "$option" in
+    --test) packages+=(xvfb xauth) ;;
+    --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    --package) packages+=(dpkg-dev xvfb xauth x11-utils desktop-file-utils) ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
