@@ -165,10 +165,11 @@ void LinkSession::onError(QSerialPort::SerialPortError error)
 {
     if (m_state == State::Closed || !meansDeviceGone(error))
         return;
-    const QString reason = m_port.errorString();
-    qDebug() << "Zarno:" << "com lost" << reason;
+    // The port's error text is often a stale errno here ("Inappropriate ioctl for device"
+    // after a hang-up): it goes to the debug output, the window gets a plain reason.
+    qDebug() << "Zarno:" << "com lost" << m_port.errorString();
     close();
-    emit m_link.comLost(reason);
+    emit m_link.comLost(QStringLiteral("设备已断开"));
 }
 
 void LinkSession::appendReadable()

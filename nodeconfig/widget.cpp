@@ -1,6 +1,14 @@
 #include "widget.h"
 
+#include "connectioncontrol.h"
+#include "modulecommands.h"
+#include "optionlists.h"
+#include "portlist.h"
+
 #include "ui_widget.h"
+
+#include <QDebug>
+#include <QIcon>
 
 Widget::Widget(QWidget *parent)
     : QWidget(parent)
@@ -8,85 +16,255 @@ Widget::Widget(QWidget *parent)
     , worker(MyThread::Variant::NodeConfig)
 {
     ui->setupUi(this);
+
+    // Qt 6 has no currentIndexChanged(QString): the pin setters get the item text this way.
+    const auto connectPin = [this](QComboBox *pin, void (Widget::*setter)(const QString &)) {
+        connect(pin, &QComboBox::currentIndexChanged, this,
+                [this, pin, setter](int index) { (this->*setter)(pin->itemText(index)); });
+    };
+    connectPin(ui->IO_1, &Widget::on_IO_1_currentIndexChanged);
+    connectPin(ui->IO_2, &Widget::on_IO_2_currentIndexChanged);
+    connectPin(ui->IO_3, &Widget::on_IO_3_currentIndexChanged);
+    connectPin(ui->IO_4, &Widget::on_IO_4_currentIndexChanged);
+    connectPin(ui->IO_5, &Widget::on_IO_5_currentIndexChanged);
+    connectPin(ui->IO_6, &Widget::on_IO_6_currentIndexChanged);
+    connectPin(ui->io_10, &Widget::on_io_10_currentIndexChanged);
+    connectPin(ui->io_11, &Widget::on_io_11_currentIndexChanged);
+
+    installDecimalValidators();
+
+    // The setters are bound by now, so filling runs each of them once with index 0 (and the
+    // work-mode rule); the frames they place are withdrawn below.
+    fillOptionLists();
+    scanPorts(false);
+    worker.setSendRequest(false);
+    worker.clearTxData();
+
+    connect(&worker, &MyThread::comRecive, this, &Widget::checkRxData);
+    worker.setComOpened(false);
+    connect(&worker, &MyThread::comdelayout, this, &Widget::displayRxData);
+    connect(&rssiStopTimer, &QTimer::timeout, this, &Widget::RssiTest_resettimeout);
+    connect(&worker, &MyThread::comOpenSuccess, this, &Widget::isComOpen);
+    connect(&worker, &MyThread::comOpenFailed, this, &Widget::showOpenFailure);
+    connect(&worker, &MyThread::comLost, this, &Widget::comLost);
+
+    decodedChannel = 0;
+    readSuccessCount = 0;
+    fieldsUpdating = false;
+
+    ui->tabWidget->removeTab(ui->tabWidget->indexOf(ui->table3));
 }
 
 Widget::~Widget()
 {
+    worker.requestStop();
+    worker.wait();
     delete ui;
 }
 
 void Widget::clearDeviceFields()
 {
+    fieldsUpdating = true;
+
+    const QList<QComboBox *> lists{
+        ui->baudRateBox, ui->NodeType,  ui->channel,      ui->AddrMode,  ui->stopBitsBox,
+        ui->SendMode,    ui->OutPut,    ui->SendAddrMode, ui->ParityBox, ui->sleepMode,
+        ui->WorkMode,    ui->IO_1,      ui->IO_2,         ui->IO_3,      ui->IO_4,
+        ui->IO_5,        ui->IO_6,      ui->io_10,        ui->io_11,
+    };
+    for (QComboBox *list : lists)
+        list->setCurrentIndex(0);
+
+    const QList<QLineEdit *> edits{
+        ui->DesAddr,   ui->Divider,     ui->Frequency,       ui->lineEdit, ui->MACAddr,
+        ui->NetId,     ui->ShortAddr,   ui->SlpCycle,        ui->TxPower,  ui->UartTimeout,
+        ui->version,   ui->workTimeOut, ui->AutoSendTimeOut, ui->ExtPanID,
+    };
+    for (QLineEdit *edit : edits)
+        edit->clear();
+
+    fieldsUpdating = false;
 }
 
 void Widget::CleanDeviceInfo()
 {
+    worker.appendTxData(ModuleCommand::clearNetworkFrame());
 }
 
-void Widget::isComOpen(bool)
+void Widget::isComOpen(bool success)
 {
+    qDebug() << "到槽函数了";
+    if (success) {
+        ui->serialPortComboBox->setEnabled(false);
+        ui->serialPortComboBox_2->setEnabled(false);
+        ui->openCom_Button->setText(QStringLiteral("关闭串口"));
+        ui->openCom_Button_2->setText(QStringLiteral("关闭串口"));
+        ui->groupBox_2->setEnabled(true);
+        ui->groupBox_6->setEnabled(true);
+        return;
+    }
+
+    qDebug() << "Zarno:" << "com close";
+    ui->serialPortComboBox->setEnabled(true);
+    ui->serialPortComboBox_2->setEnabled(true);
+    ui->openCom_Button->setText(QStringLiteral("打开串口"));
+    ui->openCom_Button_2->setText(QStringLiteral("打开串口"));
+    // The reset returns WorkMode to its empty item, which runs the work-mode rule (page 1
+    // off, pin groups on) before the groups are switched off here.
+    clearDeviceFields();
+    ui->groupBox_2->setEnabled(false);
+    ui->groupBox_6->setEnabled(false);
+    ui->left->setEnabled(false);
+    ui->right->setEnabled(false);
+    ui->others->setEnabled(false);
 }
 
 void Widget::on_fresh_Button_clicked()
 {
+    scanPorts(true);
 }
 
 void Widget::on_fresh_Button_2_clicked()
 {
+    scanPorts(true);
 }
 
 void Widget::on_openCom_Button_clicked()
 {
+    toggleConnection();
 }
 
 void Widget::on_openCom_Button_2_clicked()
 {
+    toggleConnection();
 }
 
-void Widget::on_serialPortComboBox_currentIndexChanged(int)
+// A combo box that has just been emptied signals again on every setCurrentIndex(-1), so the
+// two lists would bounce -1 between them for ever without the comparison.
+void Widget::on_serialPortComboBox_currentIndexChanged(int index)
 {
+    if (ui->serialPortComboBox_2->currentIndex() != index)
+        ui->serialPortComboBox_2->setCurrentIndex(index);
 }
 
-void Widget::on_serialPortComboBox_2_currentIndexChanged(int)
+void Widget::on_serialPortComboBox_2_currentIndexChanged(int index)
 {
+    if (ui->serialPortComboBox->currentIndex() != index)
+        ui->serialPortComboBox->setCurrentIndex(index);
 }
 
-void Widget::showOpenFailure(const QString &)
+void Widget::showOpenFailure(const QString &reason)
 {
+    // The run has ended with comOpened false; a stop request makes the next click wait for
+    // its thread to finish instead of finding it still running.
+    worker.requestStop();
+    ui->portStatus->setText(QStringLiteral("打开失败：") + reason);
+    ui->portStatus->setToolTip(reason);
 }
 
-void Widget::comLost(const QString &)
+void Widget::comLost(const QString &reason)
 {
+    worker.requestStop();
+    isComOpen(false);
+    ui->portStatus->setText(QStringLiteral("连接断开：") + reason);
+    ui->portStatus->setToolTip(reason);
 }
 
 void Widget::on_cleanDeviceInfo_clicked()
 {
+    worker.clearTxData();
+    CleanDeviceInfo();
+    worker.setSendRequest(true);
 }
 
-void Widget::on_tabWidget_currentChanged(int)
+void Widget::on_tabWidget_currentChanged(int index)
 {
+    if (!worker.comOpened())
+        return;
+    // The two parameter groups are never usable together once the user moves between pages.
+    if (index == 0) {
+        ui->others->setEnabled(false);
+        ui->groupBox_2->setEnabled(true);
+    } else if (index == 1) {
+        ui->others->setEnabled(true);
+        ui->groupBox_2->setEnabled(false);
+    }
 }
 
-void Widget::placeFrame(const QByteArray &)
+void Widget::placeFrame(const QByteArray &frame)
 {
+    worker.clearTxData();
+    worker.appendTxData(frame);
+    worker.setSendRequest(true);
 }
 
-void Widget::placeFrameThenClearNetwork(const QByteArray &)
+void Widget::placeFrameThenClearNetwork(const QByteArray &frame)
 {
+    worker.clearTxData();
+    worker.appendTxData(frame);
+    CleanDeviceInfo();
+    worker.setSendRequest(true);
 }
 
-void Widget::applyWorkModeEnabling(int)
+void Widget::applyWorkModeEnabling(int index)
 {
+    // Only the API-style modes use the pins. Disabling the current page makes the tab bar
+    // move to page 0, which runs the page rule.
+    ui->tabWidget->setTabEnabled(ui->tabWidget->indexOf(ui->table2), index >= 2);
+    if (index != 1) {
+        ui->left->setEnabled(true);
+        ui->right->setEnabled(true);
+    }
 }
 
 void Widget::fillOptionLists()
 {
+    const QStringList baudRates = OptionLists::baudRate();
+    for (const QString &rate : baudRates)
+        ui->baudRateBox->addItem(QIcon(), rate);
+    ui->baudRateBox->setCurrentIndex(0);
+
+    ui->NodeType->addItems(OptionLists::nodeType());
+    ui->channel->addItems(OptionLists::channel());
+    ui->AddrMode->addItems(OptionLists::addrMode());
+    ui->stopBitsBox->addItems(OptionLists::stopBits());
+    ui->SendMode->addItems(OptionLists::sendMode());
+    ui->OutPut->addItems(OptionLists::outPut());
+    ui->SendAddrMode->addItems(OptionLists::sendAddrMode());
+    ui->ParityBox->addItems(OptionLists::parity());
+    ui->sleepMode->addItems(OptionLists::sleepMode());
+    ui->WorkMode->addItems(OptionLists::workMode());
+
+    using OptionLists::PinList;
+    ui->IO_1->addItems(OptionLists::pinFunctions(PinList::One));
+    ui->IO_2->addItems(OptionLists::pinFunctions(PinList::Two));
+    ui->IO_3->addItems(OptionLists::pinFunctions(PinList::Three));
+    ui->IO_4->addItems(OptionLists::pinFunctions(PinList::Three));
+    ui->IO_5->addItems(OptionLists::pinFunctions(PinList::Three));
+    ui->IO_6->addItems(OptionLists::pinFunctions(PinList::Three));
+    ui->io_10->addItems(OptionLists::pinFunctions(PinList::One));
+    ui->io_11->addItems(OptionLists::pinFunctions(PinList::Two));
 }
 
-void Widget::scanPorts(bool)
+void Widget::scanPorts(bool describe)
 {
+    const QStringList names = availablePortNames(describe);
+    ui->serialPortComboBox->clear();
+    ui->serialPortComboBox_2->clear();
+    for (const QString &name : names) {
+        ui->serialPortComboBox->addItem(name);
+        ui->serialPortComboBox_2->addItem(name);
+    }
 }
 
 void Widget::toggleConnection()
 {
+    // An editable list: a typed device path counts as well as a listed one.
+    const ConnectAction action = ::toggleConnection(worker, ui->serialPortComboBox->currentText());
+    if (action == ConnectAction::Nothing)
+        return;
+    ui->portStatus->clear();
+    ui->portStatus->setToolTip(QString());
+    if (action == ConnectAction::Stopping)
+        isComOpen(false);
 }

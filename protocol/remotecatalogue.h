@@ -25,7 +25,6 @@ enum class Command {
 QStringList commands();
 // The command a selector text names; Command::None for any other text.
 Command command(const QString &text);
-QString commandText(Command command);
 
 // The 19 remote parameters; their index selects the NV item.
 QStringList parameters();

@@ -1,1 +1,46 @@
 #pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Remote commands as the remote window builds them: hex text "FE 00 21 " with the command
+// code, the destination address and the command body, then finished with the length byte
+// and the check byte. Typed texts (address, value) go into the text exactly as typed.
+namespace RemoteFrame {
+
+// What the input row holds when the frame is built.
+struct Selection
+{
+    QString command;         // command selector text
+    QString address;         // destination short address, as typed
+    int parameterIndex = -1; // parameter or pin selector (NVID_IO)
+    QString parameterText;
+    int choiceIndex = -1; // choice or IO pin selector (Type_IOport)
+    QString choiceText;
+    QString option; // IO function or output level (comboBox)
+    QString value;  // free hex value (function)
+};
+
+struct Result
+{
+    QString text;     // frame text
+    QByteArray bytes; // the finished frame; set by finishFrame only
+    QString refusal;  // why no frame could be made; empty on success
+
+    bool isRefused() const { return !refusal.isEmpty(); }
+};
+
+// The frame text before finishing: "FE 00 21 " (00 holds the place of the length byte), then
+// the command code, the address and the body. Refused for the empty command and for a PWM
+// frequency that is not four bytes or is zero.
+Result compose(const Selection &selection);
+
+// Writes the length (hex bytes after the first four) over the placeholder at characters 3
+// and 4, appends a blank and the check byte, and decodes the finished text into bytes.
+// Refused when the text decodes to fewer than four bytes or the payload exceeds 255 bytes.
+Result finishFrame(const QString &frameText);
+
+// compose, then finishFrame.
+Result build(const Selection &selection);
+
+} // namespace RemoteFrame

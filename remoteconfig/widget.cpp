@@ -1,6 +1,17 @@
 #include "widget.h"
 
+#include "connectioncontrol.h"
+#include "portlist.h"
+#include "remotecatalogue.h"
+#include "remoteframe.h"
+#include "rxlog.h"
 #include "ui_widget.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QTime>
+
+using RemoteCatalogue::Command;
 
 Widget::Widget(QWidget *parent)
     : QWidget(parent)
@@ -8,9 +19,281 @@ Widget::Widget(QWidget *parent)
     , worker(MyThread::Variant::RemoteConfig)
 {
     ui->setupUi(this);
+    // At 12 pt a wide default family does not fit "115200" into the 75-pixel list.
+    QFont rateFont = ui->baudRateBox->font();
+    rateFont.setStretch(QFont::Condensed);
+    ui->baudRateBox->setFont(rateFont);
+    // The narrow selectors cut their longer entries; the tool tip shows the whole text.
+    for (QComboBox *row : {ui->CMD_type, ui->NVID_IO, ui->Type_IOport, ui->comboBox})
+        connect(row, &QComboBox::currentTextChanged, row, &QWidget::setToolTip);
+
+    connect(ui->NVID_IO, &QComboBox::currentIndexChanged, this,
+            [this](int index) { on_NVID_IO_currentIndexChanged(ui->NVID_IO->itemText(index)); });
+    connect(ui->Type_IOport, &QComboBox::currentIndexChanged, this, [this](int index) {
+        on_Type_IOport_currentIndexChanged(ui->Type_IOport->itemText(index));
+    });
+
+    ui->serialPortComboBox->addItems(availablePortNames());
+    worker.setSendRequest(false);
+    worker.clearTxData();
+    fillPortsParameters();
+    worker.setComOpened(false);
+
+    connect(&worker, &MyThread::comdelayout, this, &Widget::displayRxData);
+    connect(&worker, &MyThread::comOpenSuccess, this, &Widget::isComOpen);
+    connect(&worker, &MyThread::comOpenFailed, this, &Widget::showOpenFailure);
+    connect(&worker, &MyThread::comLost, this, &Widget::comLost);
+    // Made after the lists are filled: the initial 38400 is the worker's own default.
+    connect(this, &Widget::baudrate, &worker, &MyThread::baudRateChange);
 }
 
 Widget::~Widget()
 {
+    worker.requestStop();
+    worker.wait();
     delete ui;
+}
+
+void Widget::fillPortsParameters()
+{
+    for (const QString &rate : RemoteCatalogue::baudRates())
+        ui->baudRateBox->addItem(rate, rate.toInt());
+    ui->baudRateBox->setCurrentIndex(2);
+
+    ui->CMD_type->addItems(RemoteCatalogue::commands());
+
+    ui->ParityBox->addItems(RemoteCatalogue::parities());
+    ui->ParityBox->setCurrentIndex(0);
+
+    ui->stopBitsBox->addItems(RemoteCatalogue::stopBits());
+    ui->stopBitsBox->setCurrentIndex(0);
+
+    ui->NVID_IO->setEnabled(false);
+}
+
+void Widget::on_openCom_Button_clicked()
+{
+    ui->portStatus->clear();
+    if (toggleConnection(worker, ui->serialPortComboBox->currentText())
+        == ConnectAction::Stopping)
+        isComOpen(false);
+}
+
+void Widget::isComOpen(bool success)
+{
+    qDebug() << "到槽函数了";
+    if (success) {
+        ui->serialPortComboBox->setEnabled(false);
+        ui->openCom_Button->setText(QStringLiteral("关闭串口"));
+    } else {
+        qDebug() << "Zarno:" << "com close";
+        ui->serialPortComboBox->setEnabled(true);
+        ui->openCom_Button->setText(QStringLiteral("打开串口"));
+    }
+}
+
+void Widget::showOpenFailure(const QString &reason)
+{
+    isComOpen(false);
+    ui->portStatus->setText(QStringLiteral("打开失败：") + reason);
+}
+
+void Widget::comLost(const QString &reason)
+{
+    isComOpen(false);
+    ui->portStatus->setText(QStringLiteral("串口已断开：") + reason);
+}
+
+void Widget::on_baudRateBox_currentIndexChanged(int index)
+{
+    emit baudrate(index);
+}
+
+void Widget::on_CMD_type_currentIndexChanged(int index)
+{
+    // Each clear of a filled list runs its handler with an empty text.
+    ui->canshu->clear();
+    ui->NVID_IO->clear();
+    ui->NVID_IO->setEnabled(false);
+    ui->NVID_IO_Label->clear();
+    ui->Type_IOport_label->clear();
+    ui->Type_IOport->clear();
+    ui->Type_IOport->setEnabled(false);
+    ui->function_label->clear();
+    ui->function->clear();
+    ui->function->setEnabled(false);
+    ui->comboBox->clear();
+    ui->comboBox->setEnabled(false);
+
+    switch (Command(index)) {
+    case Command::WriteParameter:
+    case Command::ReadParameter:
+        ui->NVID_IO->setEnabled(true);
+        ui->canshu->setText(QStringLiteral("参数名称"));
+        ui->NVID_IO->clear();
+        ui->NVID_IO->addItems(RemoteCatalogue::parameters());
+        break;
+    case Command::LevelOutput:
+        ui->NVID_IO->setEnabled(true);
+        ui->canshu->setText(QStringLiteral("管脚名称"));
+        ui->comboBox->setEnabled(true);
+        ui->NVID_IO->clear();
+        ui->NVID_IO->addItems(RemoteCatalogue::pins());
+        break;
+    case Command::PwmOutput:
+        ui->NVID_IO->setEnabled(true);
+        ui->canshu->setText(QStringLiteral("管脚名称"));
+        ui->NVID_IO->clear();
+        ui->NVID_IO->addItems(RemoteCatalogue::pwmPins());
+        break;
+    case Command::SerialData:
+        ui->canshu->clear();
+        ui->NVID_IO->setEnabled(false);
+        ui->function_label->setText(QStringLiteral("串口数据"));
+        ui->function->setEnabled(true);
+        break;
+    case Command::EraseNetwork:
+    case Command::Restart:
+    case Command::CollectData:
+        ui->canshu->clear();
+        ui->NVID_IO->setEnabled(false);
+        break;
+    default:
+        break;
+    }
+}
+
+// Leaves canshu alone: it runs nested inside the refill that follows the caption.
+void Widget::on_NVID_IO_currentIndexChanged(const QString &arg1)
+{
+    ui->Type_IOport_label->clear();
+    ui->Type_IOport->clear();
+    ui->Type_IOport->setEnabled(false);
+    ui->function_label->clear();
+    ui->function->clear();
+    ui->function->setEnabled(false);
+    ui->comboBox->clear();
+    ui->comboBox->setEnabled(false);
+
+    switch (RemoteCatalogue::parameterKind(arg1)) {
+    case RemoteCatalogue::ParameterKind::IoConfig: {
+        ui->function->setEnabled(false);
+        ui->Type_IOport_label->setText(QStringLiteral("管脚号"));
+        ui->Type_IOport->setEnabled(true);
+        ui->Type_IOport->clear();
+        ui->Type_IOport->addItems(RemoteCatalogue::pins());
+        ui->Type_IOport->setCurrentIndex(0);
+        ui->comboBox->clear();
+        ui->comboBox->setEnabled(true);
+        ui->comboBox->addItems(RemoteCatalogue::pinFunctions(RemoteCatalogue::pins().first()));
+        break;
+    }
+    case RemoteCatalogue::ParameterKind::Choice:
+        ui->function->setEnabled(false);
+        ui->function_label->clear();
+        ui->comboBox->setEnabled(false);
+        ui->Type_IOport_label->setText(arg1);
+        ui->Type_IOport->setEnabled(true);
+        ui->Type_IOport->clear();
+        ui->Type_IOport->addItems(RemoteCatalogue::choices(arg1));
+        break;
+    case RemoteCatalogue::ParameterKind::Text:
+        ui->comboBox->setEnabled(false);
+        ui->function->setEnabled(true);
+        ui->Type_IOport_label->clear();
+        ui->Type_IOport->setEnabled(false);
+        ui->function_label->setText(arg1);
+        ui->function->setEnabled(true);
+        break;
+    case RemoteCatalogue::ParameterKind::NotAParameter:
+        break;
+    }
+
+    switch (RemoteCatalogue::command(ui->CMD_type->currentText())) {
+    case Command::ReadParameter:
+        // A read needs no value: only the parameter stays selectable.
+        ui->comboBox->setEnabled(false);
+        ui->function->setEnabled(false);
+        ui->Type_IOport_label->clear();
+        ui->Type_IOport->clear();
+        ui->Type_IOport->setEnabled(false);
+        break;
+    case Command::LevelOutput:
+        ui->comboBox->setEnabled(true);
+        ui->comboBox->clear();
+        ui->comboBox->addItems(RemoteCatalogue::levels());
+        break;
+    case Command::PwmOutput:
+        ui->function_label->setText(QStringLiteral("占空比"));
+        ui->function->setEnabled(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void Widget::on_Type_IOport_currentIndexChanged(const QString &arg1)
+{
+    const QStringList functions = RemoteCatalogue::pinFunctions(arg1);
+    if (functions.isEmpty())
+        return;
+    ui->comboBox->clear();
+    ui->comboBox->addItems(functions);
+}
+
+RemoteFrame::Selection Widget::currentSelection() const
+{
+    RemoteFrame::Selection selection;
+    selection.command = ui->CMD_type->currentText();
+    selection.address = ui->DesAddr->text();
+    selection.parameterIndex = ui->NVID_IO->currentIndex();
+    selection.parameterText = ui->NVID_IO->currentText();
+    selection.choiceIndex = ui->Type_IOport->currentIndex();
+    selection.choiceText = ui->Type_IOport->currentText();
+    selection.option = ui->comboBox->currentText();
+    selection.value = ui->function->text();
+    return selection;
+}
+
+void Widget::on_build_clicked()
+{
+    const RemoteFrame::Result frame = RemoteFrame::build(currentSelection());
+    if (frame.isRefused()) {
+        // The line and the last built frame stay as they were.
+        qDebug() << "build refused:" << frame.refusal;
+        ui->buildStatus->setText(frame.refusal);
+        return;
+    }
+    ui->buildStatus->clear();
+    frameBytes = frame.bytes;
+    frameText = frame.text;
+    ui->lineEdit->setText(frameText);
+}
+
+void Widget::on_lineEdit_textChanged(const QString &arg1)
+{
+    frameText = arg1;
+    ui->lineEdit->setText(frameText);
+}
+
+// Sends the last built frame, not the line's text: hand edits after a build change nothing.
+void Widget::on_sendDate_clicked()
+{
+    if (ui->lineEdit->text().isEmpty())
+        return;
+    worker.clearTxData();
+    worker.appendTxData(frameBytes);
+    worker.setSendRequest(true);
+}
+
+void Widget::displayRxData()
+{
+    const QByteArray received = worker.takeRxData();
+    qDebug() << "receive num:" << received.size();
+    ui->RssiTestDisplay->append(RxLog::dumpLine(QTime::currentTime(), received));
+}
+
+void Widget::on_clean_clicked()
+{
+    ui->RssiTestDisplay->clear();
 }

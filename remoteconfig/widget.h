@@ -2,6 +2,8 @@
 
 #include "mythread.h"
 
+#include <QByteArray>
+#include <QString>
 #include <QWidget>
 
 QT_BEGIN_NAMESPACE
@@ -10,6 +12,12 @@ class Widget;
 }
 QT_END_NAMESPACE
 
+namespace RemoteFrame {
+struct Selection;
+}
+
+// The remote configuration window: composes a remote command from the input row as hex
+// text, sends the last composed frame to the attached module and logs what comes back.
 class Widget : public QWidget
 {
     Q_OBJECT
@@ -18,7 +26,41 @@ public:
     explicit Widget(QWidget *parent = nullptr);
     ~Widget() override;
 
+    MyThread &serialWorker() { return worker; }
+    // The frame of the most recent successful build: what the send button hands over.
+    const QByteArray &builtFrameBytes() const { return frameBytes; }
+
+    // Called with the item text at every index change of their list (empty when the list
+    // was emptied). Qt 6 has no text variant of currentIndexChanged, so the constructor
+    // connects them. Filling or clearing a list from inside one runs the next one nested.
+    void on_NVID_IO_currentIndexChanged(const QString &arg1);
+    void on_Type_IOport_currentIndexChanged(const QString &arg1);
+
+public Q_SLOTS:
+    void fillPortsParameters();
+    void displayRxData();
+    void isComOpen(bool success);
+
+Q_SIGNALS:
+    void baudrate(int index);
+
+private Q_SLOTS:
+    void on_openCom_Button_clicked();
+    void on_baudRateBox_currentIndexChanged(int index);
+    void on_CMD_type_currentIndexChanged(int index);
+    void on_build_clicked();
+    void on_sendDate_clicked();
+    void on_lineEdit_textChanged(const QString &arg1);
+    void on_clean_clicked();
+    void showOpenFailure(const QString &reason);
+    void comLost(const QString &reason);
+
 private:
+    RemoteFrame::Selection currentSelection() const;
+
     Ui::Widget *ui;
     MyThread worker;
+    // Always the text of the frame line.
+    QString frameText;
+    QByteArray frameBytes;
 };

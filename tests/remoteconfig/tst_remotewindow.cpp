@@ -1,0 +1,683 @@
+#include "widget.h"
+
+#include "remotecatalogue.h"
+
+#ifdef HAVE_SIMMODULE
+#include "simulatedmodule.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QStringList None;
+const QString Write = QStringLiteral("参数修改");
+const QString Read = QStringLiteral("参数读取");
+
+QStringList items(const QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+
+} // namespace
+
+class tst_RemoteWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void startState();
+    void rowState_data();
+    void rowState();
+    void pinChoiceReloadsFunctions();
+    void levelToPwmEmptiesLevels();
+    void pinOfLevelCommandKeepsLevels();
+    void typedValueLostOnChange();
+
+    void build_data();
+    void build();
+    void refusedBuildKeepsLastFrame_data();
+    void refusedBuildKeepsLastFrame();
+    void editedLineSendsBuiltFrame();
+    void send();
+    void sendWithEmptyLineDoesNothing();
+
+    void logLine_data();
+    void logLine();
+    void oneLinePerDelivery();
+    void cleanEmptiesLog();
+
+    void baudRateReachesWorker();
+    void openStateFollowsWorker();
+    void lostPortShowsReason();
+    void connectWithoutPortName();
+
+#ifdef HAVE_SIMMODULE
+    void endToEnd();
+    void endToEndFailedOpen();
+#endif
+
+private:
+    template<typename T = QWidget>
+    T *child(const char *name) const
+    {
+        T *widget = window->findChild<T *>(QLatin1String(name));
+        if (!widget)
+            qWarning() << "no widget" << name;
+        return widget;
+    }
+    QComboBox *box(const char *name) const { return child<QComboBox>(name); }
+    QString labelText(const char *name) const { return child<QLabel>(name)->text(); }
+    // Picks an entry as the user would; fails the test if the list does not hold it.
+    void choose(const char *boxName, const QString &text);
+    void typeInto(const char *editName, const QString &text);
+    void click(const char *buttonName);
+    QStringList logLines() const;
+
+    std::unique_ptr<Widget> window;
+};
+
+void tst_RemoteWindow::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
+    window = std::make_unique<Widget>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void tst_RemoteWindow::cleanup()
+{
+    window.reset();
+}
+
+void tst_RemoteWindow::choose(const char *boxName, const QString &text)
+{
+    QComboBox *list = box(boxName);
+    QVERIFY(list);
+    const int index = list->findText(text);
+    QVERIFY2(index >= 0,
+             qPrintable(QStringLiteral("%1 has no %2").arg(QLatin1String(boxName), text)));
+    list->setCurrentIndex(index);
+}
+
+void tst_RemoteWindow::typeInto(const char *editName, const QString &text)
+{
+    auto *edit = child<QLineEdit>(editName);
+    QVERIFY(edit);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+}
+
+void tst_RemoteWindow::click(const char *buttonName)
+{
+    auto *button = child<QPushButton>(buttonName);
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QStringList tst_RemoteWindow::logLines() const
+{
+    const QString text = child<QTextBrowser>("RssiTestDisplay")->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+void tst_RemoteWindow::startState()
+{
+    QCOMPARE(window->windowTitle(), QStringLiteral("SerialPort Widget"));
+    QCOMPARE(window->minimumSize(), QSize(650, 600));
+    QCOMPARE(window->maximumSize(), QSize(650, 650));
+    QVERIFY(!child<QLabel>("label_4")->pixmap().isNull());
+
+    QCOMPARE(items(box("CMD_type")), RemoteCatalogue::commands());
+    QCOMPARE(box("CMD_type")->currentIndex(), 0);
+    for (const char *name : {"NVID_IO", "Type_IOport", "comboBox"}) {
+        QCOMPARE(box(name)->count(), 0);
+        QVERIFY(!box(name)->isEnabled());
+    }
+    QVERIFY(child<QLineEdit>("function")->text().isEmpty());
+    QVERIFY(!child<QLineEdit>("function")->isEnabled());
+    for (const char *name : {"canshu", "Type_IOport_label", "NVID_IO_Label", "function_label"})
+        QVERIFY(labelText(name).isEmpty());
+    QCOMPARE(child<QLineEdit>("DesAddr")->text(), QStringLiteral("00 00"));
+    QCOMPARE(child<QLineEdit>("DesAddr")->maxLength(), 5);
+    QVERIFY(child<QLineEdit>("lineEdit")->text().isEmpty());
+    QVERIFY(logLines().isEmpty());
+    QVERIFY(window->builtFrameBytes().isEmpty());
+
+    QCOMPARE(box("baudRateBox")->currentText(), QStringLiteral("38400"));
+    QCOMPARE(box("baudRateBox")->currentData().toInt(), 38400);
+    QCOMPARE(window->serialWorker().baudRate(), 38400);
+    QCOMPARE(items(box("ParityBox")), RemoteCatalogue::parities());
+    QCOMPARE(items(box("stopBitsBox")), RemoteCatalogue::stopBits());
+
+    QVERIFY(box("serialPortComboBox")->isEditable());
+    QCOMPARE(box("serialPortComboBox")->insertPolicy(), QComboBox::NoInsert);
+    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+    QVERIFY(!window->serialWorker().sendRequest());
+    QVERIFY(window->serialWorker().txData().isEmpty());
+    QVERIFY(!window->serialWorker().isRunning());
+}
+
+void tst_RemoteWindow::rowState_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("parameter"); // empty: leave the first entry
+    QTest::addColumn<QString>("canshu");
+    QTest::addColumn<QStringList>("nvid");
+    QTest::addColumn<QStringList>("choices");
+    QTest::addColumn<QString>("choiceCaption");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("optionsEnabled");
+    QTest::addColumn<bool>("functionEnabled");
+    QTest::addColumn<QString>("functionCaption");
+
+    using namespace RemoteCatalogue;
+    const QStringList pm1 = pinFunctions(QStringLiteral("PM1"));
+    const QString paramCaption = QStringLiteral("参数名称");
+    const QString pinCaption = QStringLiteral("管脚名称");
+
+    QTest::newRow("nothing chosen") << QString() << QString() << QString() << None << None
+                                    << QString() << None << false << false << QString();
+    for (const char *scan : {"启动节点扫描", "关闭节点扫描"}) {
+        QTest::newRow(scan) << QString::fromUtf8(scan) << QString() << QString() << None << None
+                            << QString() << None << false << false << QString();
+    }
+    QTest::newRow("write IO config") << Write << QString() << paramCaption << parameters()
+                                     << pins() << QStringLiteral("管脚号") << pm1 << true << false
+                                     << QString();
+    for (const char *choice : {"节点类型", "无线频点", "波特率", "PWM分频", "工作模式"}) {
+        const QString name = QString::fromUtf8(choice);
+        QTest::addRow("write %s", choice) << Write << name << paramCaption << parameters()
+                                          << choices(name) << name << None << false << false
+                                          << QString();
+    }
+    for (const char *text : {"PAN ID", "PWM频率", "扩展PAN ID"}) {
+        const QString name = QString::fromUtf8(text);
+        QTest::addRow("write %s", text) << Write << name << paramCaption << parameters() << None
+                                        << QString() << None << false << true << name;
+    }
+    // Reading keeps the functions of PM1 from the IO row, disabled.
+    QTest::newRow("read IO config") << Read << QString() << paramCaption << parameters() << None
+                                    << QString() << pm1 << false << false << QString();
+    QTest::newRow("read a choice") << Read << QStringLiteral("校验位") << paramCaption
+                                   << parameters() << None << QString() << None << false << false
+                                   << QString();
+    QTest::newRow("read a text parameter")
+        << Read << QStringLiteral("短地址") << paramCaption << parameters() << None << QString()
+        << None << false << false << QStringLiteral("短地址");
+    for (const char *plain : {"擦除组网信息", "远程重启", "数据采集"}) {
+        QTest::newRow(plain) << QString::fromUtf8(plain) << QString() << QString() << None << None
+                             << QString() << None << false << false << QString();
+    }
+    QTest::newRow("level output") << QStringLiteral("高低电平输出") << QString() << pinCaption
+                                  << pins() << None << QString() << levels() << true << false
+                                  << QString();
+    QTest::newRow("PWM output") << QStringLiteral("PWM占空比输出") << QString() << pinCaption
+                                << pwmPins() << None << QString() << None << false << true
+                                << QStringLiteral("占空比");
+    QTest::newRow("serial data") << QStringLiteral("串口数据") << QString() << QString() << None
+                                 << None << QString() << None << false << true
+                                 << QStringLiteral("串口数据");
+}
+
+void tst_RemoteWindow::rowState()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, parameter);
+    QFETCH(QString, canshu);
+    QFETCH(QStringList, nvid);
+    QFETCH(QStringList, choices);
+    QFETCH(QString, choiceCaption);
+    QFETCH(QStringList, options);
+    QFETCH(bool, optionsEnabled);
+    QFETCH(bool, functionEnabled);
+    QFETCH(QString, functionCaption);
+
+    // Start from another command with a typed value, so that every handler runs its reset.
+    if (command == Write) {
+        choose("CMD_type", QStringLiteral("串口数据"));
+    } else {
+        choose("CMD_type", Write);
+        choose("NVID_IO", QStringLiteral("PAN ID"));
+    }
+    typeInto("function", QStringLiteral("12 34"));
+    choose("CMD_type", command);
+    if (!parameter.isEmpty())
+        choose("NVID_IO", parameter);
+
+    QCOMPARE(labelText("canshu"), canshu);
+    QCOMPARE(items(box("NVID_IO")), nvid);
+    QCOMPARE(box("NVID_IO")->isEnabled(), !nvid.isEmpty());
+    QCOMPARE(box("NVID_IO")->currentText(), parameter.isEmpty() ? nvid.value(0) : parameter);
+    QCOMPARE(items(box("Type_IOport")), choices);
+    QCOMPARE(box("Type_IOport")->isEnabled(), !choices.isEmpty());
+    QCOMPARE(box("Type_IOport")->currentIndex(), choices.isEmpty() ? -1 : 0);
+    QCOMPARE(labelText("Type_IOport_label"), choiceCaption);
+    QCOMPARE(items(box("comboBox")), options);
+    QCOMPARE(box("comboBox")->isEnabled(), optionsEnabled);
+    QCOMPARE(box("comboBox")->currentIndex(), options.isEmpty() ? -1 : 0);
+    QCOMPARE(child<QLineEdit>("function")->isEnabled(), functionEnabled);
+    QVERIFY(child<QLineEdit>("function")->text().isEmpty());
+    QCOMPARE(labelText("function_label"), functionCaption);
+    QVERIFY(labelText("NVID_IO_Label").isEmpty());
+}
+
+void tst_RemoteWindow::pinChoiceReloadsFunctions()
+{
+    choose("CMD_type", Write);
+    QCOMPARE(box("Type_IOport")->currentText(), QStringLiteral("PM1"));
+    QCOMPARE(box("comboBox")->currentText(), QStringLiteral("无"));
+
+    choose("Type_IOport", QStringLiteral("AD1"));
+    const QStringList ad{QStringLiteral("无"), QStringLiteral("开关量采集"),
+                         QStringLiteral("高低电平输出"), QStringLiteral("4-20MA输入"),
+                         QStringLiteral("0-5V输入"), QStringLiteral("DS18B20")};
+    QCOMPARE(items(box("comboBox")), ad);
+    QVERIFY(box("comboBox")->isEnabled());
+
+    choose("Type_IOport", QStringLiteral("PM4"));
+    QCOMPARE(items(box("comboBox")), RemoteCatalogue::pinFunctions(QStringLiteral("PM2")));
+    choose("Type_IOport", QStringLiteral("PM3"));
+    QCOMPARE(items(box("comboBox")), RemoteCatalogue::pinFunctions(QStringLiteral("PM1")));
+}
+
+void tst_RemoteWindow::levelToPwmEmptiesLevels()
+{
+    choose("CMD_type", QStringLiteral("高低电平输出"));
+    QCOMPARE(items(box("comboBox")), RemoteCatalogue::levels());
+    choose("CMD_type", QStringLiteral("PWM占空比输出"));
+    QCOMPARE(box("comboBox")->count(), 0);
+    QVERIFY(!box("comboBox")->isEnabled());
+    QVERIFY(child<QLineEdit>("function")->isEnabled());
+    QCOMPARE(labelText("function_label"), QStringLiteral("占空比"));
+}
+
+void tst_RemoteWindow::pinOfLevelCommandKeepsLevels()
+{
+    choose("CMD_type", QStringLiteral("高低电平输出"));
+    choose("comboBox", QStringLiteral("高"));
+    choose("NVID_IO", QStringLiteral("PM2"));
+    // No function list: the parameter handler reloads the levels, first entry current.
+    QCOMPARE(items(box("comboBox")), RemoteCatalogue::levels());
+    QCOMPARE(box("comboBox")->currentText(), QStringLiteral("低"));
+    QVERIFY(box("comboBox")->isEnabled());
+}
+
+void tst_RemoteWindow::typedValueLostOnChange()
+{
+    choose("CMD_type", Write);
+    choose("NVID_IO", QStringLiteral("PAN ID"));
+    typeInto("function", QStringLiteral("34 12"));
+    choose("NVID_IO", QStringLiteral("短地址"));
+    QVERIFY(child<QLineEdit>("function")->text().isEmpty());
+    QCOMPARE(labelText("function_label"), QStringLiteral("短地址"));
+    // The caption of NVID_IO stays visible through the nested refills.
+    QCOMPARE(labelText("canshu"), QStringLiteral("参数名称"));
+}
+
+void tst_RemoteWindow::build_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("parameter");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("address"); // empty: keep "00 00"
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("write channel 0x0D")
+        << Write << QStringLiteral("无线频点") << QStringLiteral("0x0D") << QString() << QString()
+        << QString() << QStringLiteral("FE 09 21 18 00 00 84 00 00 00 20 00 00 94")
+        << QByteArray::fromHex("FE 09 21 18 00 00 84 00 00 00 20 00 00 94");
+    QTest::newRow("write PWM frequency 1000 Hz")
+        << Write << QStringLiteral("PWM频率") << QString() << QString() << QString()
+        << QStringLiteral("00 00 03 E8") << QStringLiteral("FE 07 21 18 00 00 06 04 00 00 7D  41")
+        << QByteArray::fromHex("FE 07 21 18 00 00 06 04 00 00 7D 41");
+    QTest::newRow("IO config PM3 PWM output")
+        << Write << QStringLiteral("IO功能配置") << QStringLiteral("PM3")
+        << QStringLiteral("PWM输出") << QString() << QString()
+        << QStringLiteral("FE 06 21 18 00 00 16 04 0A 10 37")
+        << QByteArray::fromHex("FE 06 21 18 00 00 16 04 0A 10 37");
+    QTest::newRow("read IO config reads offset 0")
+        << Read << QStringLiteral("IO功能配置") << QString() << QString() << QString() << QString()
+        << QStringLiteral("FE 05 21 19 00 00 16 04 00 2F")
+        << QByteArray::fromHex("FE 05 21 19 00 00 16 04 00 2F");
+    QTest::newRow("level output AD1 high")
+        << QStringLiteral("高低电平输出") << QStringLiteral("AD1") << QString()
+        << QStringLiteral("高") << QString() << QString()
+        << QStringLiteral("FE 06 21 25 00 00 03 04 00 01 04")
+        << QByteArray::fromHex("FE 06 21 25 00 00 03 04 00 01 04");
+    QTest::newRow("PWM output PM4 duty 50")
+        << QStringLiteral("PWM占空比输出") << QStringLiteral("PM4") << QString() << QString()
+        << QString() << QStringLiteral("50") << QStringLiteral("FE 05 21 25 00 00 0B 10 50 4A")
+        << QByteArray::fromHex("FE 05 21 25 00 00 0B 10 50 4A");
+    QTest::newRow("serial data to 12 34")
+        << QStringLiteral("串口数据") << QString() << QString() << QString()
+        << QStringLiteral("12 34") << QStringLiteral("AA BB")
+        << QStringLiteral("FE 04 21 24 12 34 AA BB 36")
+        << QByteArray::fromHex("FE 04 21 24 12 34 AA BB 36");
+}
+
+void tst_RemoteWindow::build()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, parameter);
+    QFETCH(QString, choice);
+    QFETCH(QString, option);
+    QFETCH(QString, address);
+    QFETCH(QString, value);
+    QFETCH(QString, line);
+    QFETCH(QByteArray, bytes);
+
+    choose("CMD_type", command);
+    if (!parameter.isEmpty())
+        choose("NVID_IO", parameter);
+    if (!choice.isEmpty())
+        choose("Type_IOport", choice);
+    if (!option.isEmpty())
+        choose("comboBox", option);
+    if (!address.isEmpty())
+        typeInto("DesAddr", address);
+    if (!value.isEmpty())
+        typeInto("function", value);
+
+    click("build");
+    QCOMPARE(child<QLineEdit>("lineEdit")->text(), line);
+    QCOMPARE(window->builtFrameBytes().toHex(' '), bytes.toHex(' '));
+    QVERIFY(labelText("buildStatus").isEmpty());
+
+    click("build");
+    QCOMPARE(child<QLineEdit>("lineEdit")->text(), line);
+    QCOMPARE(window->builtFrameBytes().toHex(' '), bytes.toHex(' '));
+}
+
+void tst_RemoteWindow::refusedBuildKeepsLastFrame_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("frequency");
+
+    QTest::newRow("no command") << QString() << QString();
+    QTest::newRow("PWM frequency zero") << Write << QStringLiteral("00 00 00 00");
+    QTest::newRow("PWM frequency two bytes") << Write << QStringLiteral("03 E8");
+}
+
+void tst_RemoteWindow::refusedBuildKeepsLastFrame()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, frequency);
+
+    const QString restart = QStringLiteral("FE 02 21 21 00 00 02");
+    choose("CMD_type", QStringLiteral("远程重启"));
+    click("build");
+    QCOMPARE(child<QLineEdit>("lineEdit")->text(), restart);
+
+    choose("CMD_type", command);
+    if (!frequency.isEmpty()) {
+        choose("NVID_IO", QStringLiteral("PWM频率"));
+        typeInto("function", frequency);
+    }
+    click("build");
+    QCOMPARE(child<QLineEdit>("lineEdit")->text(), restart);
+    QCOMPARE(window->builtFrameBytes().toHex(' '),
+             QByteArray::fromHex(restart.toLatin1()).toHex(' '));
+    QVERIFY(!labelText("buildStatus").isEmpty());
+
+    // The next good build clears the reason.
+    choose("CMD_type", QStringLiteral("数据采集"));
+    click("build");
+    QCOMPARE(child<QLineEdit>("lineEdit")->text(), QStringLiteral("FE 02 21 23 00 00 00"));
+    QVERIFY(labelText("buildStatus").isEmpty());
+}
+
+void tst_RemoteWindow::editedLineSendsBuiltFrame()
+{
+    choose("CMD_type", QStringLiteral("远程重启"));
+    click("build");
+    auto *line = child<QLineEdit>("lineEdit");
+    line->setFocus();
+    line->end(false);
+    QTest::keyClicks(line, QStringLiteral(" 99"));
+    QCOMPARE(line->text(), QStringLiteral("FE 02 21 21 00 00 02 99"));
+    QCOMPARE(window->builtFrameBytes(), QByteArray::fromHex("FE 02 21 21 00 00 02"));
+
+    click("sendDate");
+    QCOMPARE(window->serialWorker().txData(), QByteArray::fromHex("FE 02 21 21 00 00 02"));
+}
+
+void tst_RemoteWindow::send()
+{
+    MyThread &worker = window->serialWorker();
+    worker.appendTxData(QByteArray::fromHex("AA BB"));
+    choose("CMD_type", QStringLiteral("擦除组网信息"));
+    click("build");
+    click("sendDate");
+    QCOMPARE(worker.txData(), QByteArray::fromHex("FE 02 21 26 00 00 05"));
+    QVERIFY(worker.sendRequest());
+
+    // A second click before the worker takes the frame still holds one frame.
+    click("sendDate");
+    QCOMPARE(worker.txData(), QByteArray::fromHex("FE 02 21 26 00 00 05"));
+    QCOMPARE(window->builtFrameBytes(), worker.txData());
+}
+
+void tst_RemoteWindow::sendWithEmptyLineDoesNothing()
+{
+    MyThread &worker = window->serialWorker();
+    click("sendDate");
+    QVERIFY(!worker.sendRequest());
+    QVERIFY(worker.txData().isEmpty());
+
+    // A line typed without a build hands over the (empty) last built frame.
+    typeInto("lineEdit", QStringLiteral("FE 00 21 21"));
+    click("sendDate");
+    QVERIFY(worker.sendRequest());
+    QVERIFY(worker.txData().isEmpty());
+}
+
+void tst_RemoteWindow::logLine_data()
+{
+    QTest::addColumn<QByteArray>("delivery");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty delivery") << QByteArray() << QStringLiteral(" 收到数据: ");
+    QTest::newRow("three bytes end in a blank")
+        << QByteArray::fromHex("FE 01 61") << QStringLiteral(" 收到数据: FE 01 61 ");
+    QByteArray many;
+    QString manyText = QStringLiteral(" 收到数据: ");
+    for (int i = 0; i < 600; ++i) {
+        many.append(char(i));
+        manyText += QStringLiteral("%1 ").arg(i % 256, 2, 16, QLatin1Char('0')).toUpper();
+    }
+    QTest::newRow("600 bytes on one line") << many << manyText;
+}
+
+void tst_RemoteWindow::logLine()
+{
+    QFETCH(QByteArray, delivery);
+    QFETCH(QString, text);
+
+    MyThread &worker = window->serialWorker();
+    worker.appendRxData(delivery);
+    emit worker.comdelayout();
+
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(QTime::fromString(lines.first().left(8), QStringLiteral("HH:mm:ss")).isValid(),
+             qPrintable(lines.first()));
+    QCOMPARE(lines.first().mid(8), text);
+    QVERIFY(worker.rxData().isEmpty());
+}
+
+void tst_RemoteWindow::oneLinePerDelivery()
+{
+    MyThread &worker = window->serialWorker();
+    worker.appendRxData(QByteArray::fromHex("01"));
+    emit worker.comdelayout();
+    worker.appendRxData(QByteArray::fromHex("02 03"));
+    emit worker.comdelayout();
+
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(0).mid(8), QStringLiteral(" 收到数据: 01 "));
+    QCOMPARE(lines.at(1).mid(8), QStringLiteral(" 收到数据: 02 03 "));
+}
+
+void tst_RemoteWindow::cleanEmptiesLog()
+{
+    MyThread &worker = window->serialWorker();
+    worker.appendRxData(QByteArray::fromHex("01"));
+    emit worker.comdelayout();
+    QCOMPARE(logLines().size(), 1);
+    click("clean");
+    QVERIFY(logLines().isEmpty());
+}
+
+void tst_RemoteWindow::baudRateReachesWorker()
+{
+    QSignalSpy spy(window.get(), &Widget::baudrate);
+    QVERIFY(spy.isValid());
+    choose("baudRateBox", QStringLiteral("115200"));
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), 4);
+    QCOMPARE(window->serialWorker().baudRate(), 115200);
+    choose("baudRateBox", QStringLiteral("9600"));
+    QCOMPARE(window->serialWorker().baudRate(), 9600);
+
+    // Parity and stop bits are shown only.
+    choose("ParityBox", QStringLiteral("偶校验"));
+    choose("stopBitsBox", QStringLiteral("2"));
+    QCOMPARE(spy.size(), 2);
+    QCOMPARE(window->serialWorker().baudRate(), 9600);
+}
+
+void tst_RemoteWindow::openStateFollowsWorker()
+{
+    window->isComOpen(true);
+    QVERIFY(!box("serialPortComboBox")->isEnabled());
+    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("关闭串口"));
+    window->isComOpen(false);
+    QVERIFY(box("serialPortComboBox")->isEnabled());
+    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+}
+
+void tst_RemoteWindow::lostPortShowsReason()
+{
+    window->isComOpen(true);
+    emit window->serialWorker().comLost(QStringLiteral("line hung up"));
+    QVERIFY(box("serialPortComboBox")->isEnabled());
+    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+    QVERIFY(labelText("portStatus").contains(QStringLiteral("line hung up")));
+
+    emit window->serialWorker().comOpenFailed(QStringLiteral("no such device"));
+    QVERIFY(labelText("portStatus").contains(QStringLiteral("no such device")));
+    QVERIFY(!labelText("portStatus").contains(QStringLiteral("line hung up")));
+}
+
+void tst_RemoteWindow::connectWithoutPortName()
+{
+    box("serialPortComboBox")->clear();
+    box("serialPortComboBox")->setEditText(QString());
+    click("openCom_Button");
+    QVERIFY(!window->serialWorker().isRunning());
+    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+}
+
+#ifdef HAVE_SIMMODULE
+
+namespace {
+
+// The line rate set on the pseudo-terminal, as the program's port configured it.
+speed_t lineSpeed(const QString &path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return B0;
+    termios tio{};
+    const speed_t speed = ::tcgetattr(fd, &tio) == 0 ? ::cfgetospeed(&tio) : B0;
+    ::close(fd);
+    return speed;
+}
+
+} // namespace
+
+void tst_RemoteWindow::endToEnd()
+{
+    SimulatedModule module;
+    if (!module.start())
+        QSKIP("no pseudo-terminal available");
+    MyThread &worker = window->serialWorker();
+
+    QComboBox *ports = box("serialPortComboBox");
+    ports->clearEditText();
+    QTest::keyClicks(ports, module.devicePath());
+    QCOMPARE(ports->currentText(), module.devicePath());
+    click("openCom_Button");
+    QTRY_COMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("关闭串口"));
+    QVERIFY(!ports->isEnabled());
+    QCOMPARE(lineSpeed(module.devicePath()), speed_t(B38400));
+
+    choose("CMD_type", QStringLiteral("远程重启"));
+    typeInto("DesAddr", QStringLiteral("12 34"));
+    click("build");
+    QCOMPARE(window->builtFrameBytes(), QByteArray::fromHex("FE 02 21 21 12 34 24"));
+    click("sendDate");
+    QTRY_COMPARE(module.received(), window->builtFrameBytes());
+
+    // The module's status reply FE 01 61 21 00 41, one time-stamped line.
+    QTRY_COMPARE(logLines().size(), 1);
+    QCOMPARE(logLines().first().mid(8), QStringLiteral(" 收到数据: FE 01 61 21 00 41 "));
+    QVERIFY(QTime::fromString(logLines().first().left(8), QStringLiteral("HH:mm:ss")).isValid());
+
+    choose("baudRateBox", QStringLiteral("115200"));
+    QCOMPARE(worker.baudRate(), 115200);
+    QTRY_COMPARE(lineSpeed(module.devicePath()), speed_t(B115200));
+
+    click("clean");
+    QVERIFY(logLines().isEmpty());
+
+    click("openCom_Button");
+    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+    QVERIFY(ports->isEnabled());
+    QTRY_VERIFY(!worker.isRunning());
+}
+
+void tst_RemoteWindow::endToEndFailedOpen()
+{
+    QComboBox *ports = box("serialPortComboBox");
+    ports->clearEditText();
+    QTest::keyClicks(ports, QStringLiteral("/dev/no-such-port"));
+    click("openCom_Button");
+    QTRY_VERIFY(!labelText("portStatus").isEmpty());
+    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+    QVERIFY(ports->isEnabled());
+    QTRY_VERIFY(!window->serialWorker().isRunning());
+
+    // The next attempt clears the reason before it tries again.
+    click("openCom_Button");
+    QVERIFY(labelText("portStatus").isEmpty());
+    QTRY_VERIFY(!labelText("portStatus").isEmpty());
+}
+
+#endif
+
+QTEST_MAIN(tst_RemoteWindow)
+#include "tst_remotewindow.moc"
