@@ -3,6 +3,7 @@
 #include "mythread.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 namespace {
 
@@ -17,6 +18,22 @@ constexpr qsizetype UnaskedDeliveryCap = 200;
 bool meansDeviceGone(QSerialPort::SerialPortError error)
 {
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+}
+
+// Why the open failed, in words the user can act on. A device the user may not write to
+// (on Linux a USB adapter owned by the dialout group) gets a hint naming its group.
+QString openFailureReason(const QSerialPort &port, const QString &name)
+{
+    // Port names without a path are device names under /dev on Unix.
+    const QFileInfo device(QFileInfo(name).isAbsolute() ? name : QStringLiteral("/dev/") + name);
+    if (port.error() != QSerialPort::PermissionError || !device.exists() || device.isWritable())
+        return port.errorString();
+    if (device.permission(QFileDevice::WriteGroup) && !device.group().isEmpty()) {
+        return QStringLiteral("无权访问 %1，请把当前用户加入 %2 组（sudo usermod -aG %2 $USER），"
+                              "然后重新登录")
+            .arg(device.filePath(), device.group());
+    }
+    return QStringLiteral("无权访问 %1").arg(device.filePath());
 }
 
 } // namespace
@@ -36,7 +53,7 @@ bool LinkSession::open()
     m_port.setPortName(m_link.comName());
     if (!m_port.open(QIODevice::ReadWrite)) {
         qDebug() << "打开失败";
-        const QString reason = m_port.errorString();
+        const QString reason = openFailureReason(m_port, m_link.comName());
         m_state = State::Closed;
         m_link.setComOpened(false);
         emit m_link.comOpenFailed(reason);

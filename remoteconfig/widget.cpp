@@ -101,7 +101,7 @@ void Widget::showOpenFailure(const QString &reason)
 void Widget::comLost(const QString &reason)
 {
     isComOpen(false);
-    ui->portStatus->setText(QStringLiteral("串口已断开：") + reason);
+    ui->portStatus->setText(QStringLiteral("连接断开：") + reason);
 }
 
 void Widget::on_baudRateBox_currentIndexChanged(int index)

@@ -3,6 +3,7 @@
 #include "simulatedmodule.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void hangUpEndsTheRun();
     void failedOpenEndsTheRunWithReason();
     void reopenAfterStop();
+    void permissionDeniedNamesTheGroup();
     void baudRateChangeReachesOpenPort();
 
 private:
@@ -299,6 +301,22 @@ void tst_MyThread::failedOpenEndsTheRunWithReason()
     m_worker->setComName(m_module->devicePath());
     m_worker->start();
     QTRY_VERIFY(m_receiver->opened);
+}
+
+void tst_MyThread::permissionDeniedNamesTheGroup()
+{
+    const QFileInfo device(QStringLiteral("/dev/ttyS0"));
+    if (!device.exists() || device.isWritable() || device.group().isEmpty())
+        QSKIP("needs a serial device this user may not write to (run as a user outside its group)");
+    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    m_receiver = std::make_unique<Receiver>(*m_worker);
+    m_worker->setComName(QStringLiteral("ttyS0"));
+    m_worker->start();
+    QTRY_VERIFY(!m_receiver->failure.isEmpty());
+    QVERIFY2(m_receiver->failure.contains(device.filePath()), qPrintable(m_receiver->failure));
+    // The group is named only where joining it would help.
+    QCOMPARE(m_receiver->failure.contains(QStringLiteral(" 组")),
+             device.permission(QFileDevice::WriteGroup));
 }
 
 void tst_MyThread::reopenAfterStop()
