@@ -356,7 +356,7 @@ void tst_NodeConfigDiagnostics::logLine()
 
     const QStringList lines = logLines();
     QCOMPARE(lines.size(), 1);
-    const QString line = lines.first();
+    const QString &line = lines.first();
     QCOMPARE(line.mid(8), afterTime);
     const QTime stamp = QTime::fromString(line.left(8), QStringLiteral("HH:mm:ss"));
     QVERIFY2(stamp.isValid(), qPrintable(line.left(8)));
