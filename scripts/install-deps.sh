@@ -12,6 +12,7 @@ for option in "$@"; do
     --test) packages+=(xvfb xauth) ;;
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     --package) packages+=(dpkg-dev xvfb xauth x11-utils desktop-file-utils) ;;
+    --style) packages+=(clang-format clang-tidy) ;;
     esac
 done
 
