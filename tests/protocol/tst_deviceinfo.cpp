@@ -2,6 +2,8 @@
 #include "deviceinfo.h"
 
 #include <QStringList>
+#include "debugcapture.h"
+
 #include <QTest>
 
 using DeviceInfoReply::DeviceInfo;
@@ -77,34 +79,6 @@ QMap<QString, QString> fields(const DeviceInfo &info)
         {"ExtPanID", info.extPanId},
     };
 }
-
-QStringList *capturedLines = nullptr;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg && capturedLines)
-        capturedLines->append(message);
-}
-
-// Debug lines printed while it lives.
-class DebugCapture
-{
-public:
-    DebugCapture()
-    {
-        capturedLines = &lines;
-        previous = qInstallMessageHandler(captureDebug);
-    }
-    ~DebugCapture()
-    {
-        qInstallMessageHandler(previous);
-        capturedLines = nullptr;
-    }
-    QStringList lines;
-
-private:
-    QtMessageHandler previous = nullptr;
-};
 
 } // namespace
 

@@ -1,43 +1,13 @@
 #include "parameterwrites.h"
 
 #include <QStringList>
+#include "debugcapture.h"
+
 #include <QTest>
 
 using ParameterWrites::Parameter;
 
 Q_DECLARE_METATYPE(ParameterWrites::Parameter)
-
-namespace {
-
-QStringList *capturedLines = nullptr;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg && capturedLines)
-        capturedLines->append(message);
-}
-
-// Debug lines printed while it lives.
-class DebugCapture
-{
-public:
-    DebugCapture()
-    {
-        capturedLines = &lines;
-        previous = qInstallMessageHandler(captureDebug);
-    }
-    ~DebugCapture()
-    {
-        qInstallMessageHandler(previous);
-        capturedLines = nullptr;
-    }
-    QStringList lines;
-
-private:
-    QtMessageHandler previous = nullptr;
-};
-
-} // namespace
 
 class tst_ParameterWrites : public QObject
 {
