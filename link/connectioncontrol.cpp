@@ -10,7 +10,8 @@ ConnectAction toggleConnection(MyThread &worker, const QString &portName)
         return ConnectAction::Nothing;
 
     if (worker.comOpened()) {
-        qDebug() << "Zarno:" << "thread1 stoping";
+        qDebug() << "Zarno:"
+                 << "thread1 stoping";
         worker.requestStop();
         return ConnectAction::Stopping;
     }
@@ -24,7 +25,8 @@ ConnectAction toggleConnection(MyThread &worker, const QString &portName)
     }
 
     worker.clearStop();
-    qDebug() << "Zarno:" << "thread starting";
+    qDebug() << "Zarno:"
+             << "thread starting";
     qDebug() << portName;
     worker.setComName(portName);
     worker.setComOpened(false);

@@ -6,7 +6,7 @@ class MyThread;
 
 // What a click on the connect button did.
 enum class ConnectAction {
-    Nothing,  // no port name given, or a run is still opening
+    Nothing, // no port name given, or a run is still opening
     Stopping, // a run was up: it was asked to stop; the window switches to its closed state
     Starting, // a run was started for the port name
 };

@@ -128,7 +128,7 @@ void MyThread::baudRateChange(int index)
 {
     if (m_variant == Variant::NodeConfig)
         return; // the node program always talks at 38400
-    static constexpr qint32 Rates[] = {9600, 19200, 38400, 57600, 115200};
+    static constexpr qint32 Rates[] = { 9600, 19200, 38400, 57600, 115200 };
     const qint32 rate = index >= 0 && index < 5 ? Rates[index] : 38400;
     const QMutexLocker locker(&m_mutex);
     m_baudRate = rate;

@@ -19,7 +19,7 @@ digi_api_build::~digi_api_build()
 void digi_api_build::on_BuildAPI_clicked()
 {
     const DigiApi::Composition frame = DigiApi::compose(
-        ui->DesMacAddr->text(), ui->DesShortAddr->text(), ui->UartData->text());
+            ui->DesMacAddr->text(), ui->DesShortAddr->text(), ui->UartData->text());
     // A refused frame leaves the result empty with the reason in its place.
     ui->API_data->setPlaceholderText(frame.refusal);
     ui->API_data->setToolTip(frame.refusal);

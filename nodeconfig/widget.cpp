@@ -66,19 +66,19 @@ void Widget::clearDeviceFields()
 {
     fieldsUpdating = true;
 
-    const QList<QComboBox *> lists{
-        ui->baudRateBox, ui->NodeType,  ui->channel,      ui->AddrMode,  ui->stopBitsBox,
-        ui->SendMode,    ui->OutPut,    ui->SendAddrMode, ui->ParityBox, ui->sleepMode,
-        ui->WorkMode,    ui->IO_1,      ui->IO_2,         ui->IO_3,      ui->IO_4,
-        ui->IO_5,        ui->IO_6,      ui->io_10,        ui->io_11,
+    const QList<QComboBox *> lists {
+        ui->baudRateBox, ui->NodeType, ui->channel,      ui->AddrMode,  ui->stopBitsBox,
+        ui->SendMode,    ui->OutPut,   ui->SendAddrMode, ui->ParityBox, ui->sleepMode,
+        ui->WorkMode,    ui->IO_1,     ui->IO_2,         ui->IO_3,      ui->IO_4,
+        ui->IO_5,        ui->IO_6,     ui->io_10,        ui->io_11,
     };
     for (QComboBox *list : lists)
         list->setCurrentIndex(0);
 
-    const QList<QLineEdit *> edits{
-        ui->DesAddr,   ui->Divider,     ui->Frequency,       ui->lineEdit, ui->MACAddr,
-        ui->NetId,     ui->ShortAddr,   ui->SlpCycle,        ui->TxPower,  ui->UartTimeout,
-        ui->version,   ui->workTimeOut, ui->AutoSendTimeOut, ui->ExtPanID,
+    const QList<QLineEdit *> edits {
+        ui->DesAddr, ui->Divider,     ui->Frequency,       ui->lineEdit, ui->MACAddr,
+        ui->NetId,   ui->ShortAddr,   ui->SlpCycle,        ui->TxPower,  ui->UartTimeout,
+        ui->version, ui->workTimeOut, ui->AutoSendTimeOut, ui->ExtPanID,
     };
     for (QLineEdit *edit : edits)
         edit->clear();
@@ -104,7 +104,8 @@ void Widget::isComOpen(bool success)
         return;
     }
 
-    qDebug() << "Zarno:" << "com close";
+    qDebug() << "Zarno:"
+             << "com close";
     ui->serialPortComboBox->setEnabled(true);
     ui->serialPortComboBox_2->setEnabled(true);
     ui->openCom_Button->setText(QStringLiteral("打开串口"));

@@ -22,7 +22,7 @@ void installHexValidator(QLineEdit *field)
     if (field->validator())
         return;
     field->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9a-fA-F]+$")), field));
+            QRegularExpression(QStringLiteral("[0-9a-fA-F]+$")), field));
 }
 
 // Plain digits only: a group separator would pass the validator but not the base-10 parse.
@@ -47,7 +47,7 @@ void Widget::installDecimalValidators()
     installIntValidator(ui->TxPower, -128, 127);
     // The PWM timer divides its clock by 1, 8, 32 or 128; shown as "0001" to "0128".
     ui->Divider->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("0*(1|8|32|128)")), ui->Divider));
+            QRegularExpression(QStringLiteral("0*(1|8|32|128)")), ui->Divider));
 }
 
 void Widget::on_IO_1_currentIndexChanged(const QString &arg1)
@@ -159,7 +159,7 @@ void Widget::on_ShortAddr_editingFinished()
         return;
     installHexValidator(ui->ShortAddr);
     if (const auto frame =
-            ParameterWrites::textFrame(Parameter::ShortAddr, ui->ShortAddr->text())) {
+                ParameterWrites::textFrame(Parameter::ShortAddr, ui->ShortAddr->text())) {
         placeFrame(*frame);
         qDebug() << "ShortAddr";
     }
@@ -206,7 +206,7 @@ void Widget::on_UartTimeout_editingFinished()
     if (fieldsUpdating)
         return;
     if (const auto frame =
-            ParameterWrites::textFrame(Parameter::UartTimeout, ui->UartTimeout->text()))
+                ParameterWrites::textFrame(Parameter::UartTimeout, ui->UartTimeout->text()))
         placeFrame(*frame);
 }
 
@@ -215,7 +215,7 @@ void Widget::on_workTimeOut_editingFinished()
     if (fieldsUpdating)
         return;
     if (const auto frame =
-            ParameterWrites::textFrame(Parameter::WorkTimeOut, ui->workTimeOut->text()))
+                ParameterWrites::textFrame(Parameter::WorkTimeOut, ui->workTimeOut->text()))
         placeFrame(*frame);
 }
 
@@ -226,9 +226,7 @@ void Widget::on_SendAddrMode_currentIndexChanged(int index)
     placeFrame(ParameterWrites::listFrame(Parameter::SendAddrMode, index));
 }
 
-void Widget::on_MACAddr_editingFinished()
-{
-}
+void Widget::on_MACAddr_editingFinished() { }
 
 void Widget::on_TxPower_editingFinished()
 {

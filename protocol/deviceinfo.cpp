@@ -22,23 +22,23 @@ struct TxPowerRow
 };
 
 // The two columns are the modules' own tables, not a monotonic scale.
-const std::array<TxPowerRow, 15> TxPowerTable{{
-    {0x15, "11", "-22"},
-    {0x25, "12", "-22"},
-    {0x35, "13", "-17"},
-    {0x45, "14", "-15"},
-    {0x55, "15", "-13"},
-    {0x65, "16", "-11"},
-    {0x75, "17", "-9"},
-    {0x85, "18", "-6"},
-    {0x95, "19", "-4"},
-    {0xA5, "20", "-3"},
-    {0xB5, "17", "-2"},
-    {0xC5, "18", "-1"},
-    {0xD5, "19", "1"},
-    {0xE5, "20", "3"},
-    {0xF5, "21", "3.5"},
-}};
+const std::array<TxPowerRow, 15> TxPowerTable { {
+        { 0x15, "11", "-22" },
+        { 0x25, "12", "-22" },
+        { 0x35, "13", "-17" },
+        { 0x45, "14", "-15" },
+        { 0x55, "15", "-13" },
+        { 0x65, "16", "-11" },
+        { 0x75, "17", "-9" },
+        { 0x85, "18", "-6" },
+        { 0x95, "19", "-4" },
+        { 0xA5, "20", "-3" },
+        { 0xB5, "17", "-2" },
+        { 0xC5, "18", "-1" },
+        { 0xD5, "19", "1" },
+        { 0xE5, "20", "3" },
+        { 0xF5, "21", "3.5" },
+} };
 
 constexpr quint32 PwmClock = 32000000;
 
@@ -163,10 +163,10 @@ DeviceInfo decode(QByteArrayView frame)
     }
     info.sleepModeIndex = at(frame, 30) != 0 ? 2 : 1;
 
-    info.uartTimeout = at(frame, 31) == 0xFF ? QStringLiteral("6")
-                                             : QString::number(signedAt(frame, 31));
-    info.workTimeOut = at(frame, 32) == 0xFF ? QStringLiteral("0")
-                                             : QString::number(signedAt(frame, 32));
+    info.uartTimeout =
+            at(frame, 31) == 0xFF ? QStringLiteral("6") : QString::number(signedAt(frame, 31));
+    info.workTimeOut =
+            at(frame, 32) == 0xFF ? QStringLiteral("0") : QString::number(signedAt(frame, 32));
     info.workMode = at(frame, 34);
 
     info.io1Code = at(frame, 35);
@@ -189,9 +189,8 @@ DeviceInfo decode(QByteArrayView frame)
 
     // Offsets 46–48 carry nothing the window shows.
     info.desAddr = hexField(frame, 49, 2);
-    info.autoSendTimeOut = at(frame, 51) == 0xFF && at(frame, 52) == 0xFF
-                               ? QStringLiteral("0000")
-                               : hexField(frame, 51, 2);
+    info.autoSendTimeOut = at(frame, 51) == 0xFF && at(frame, 52) == 0xFF ? QStringLiteral("0000")
+                                                                          : hexField(frame, 51, 2);
     info.extPanId = hexField(frame, 53, 8);
     return info;
 }

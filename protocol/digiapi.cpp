@@ -35,10 +35,10 @@ Composition compose(const QString &macAddress, const QString &shortAddress, cons
     // LEN counts everything after FE, LEN, CMD0 and CMD1.
     const int len = bytes.size() - 4;
     if (len > 0xFF) {
-        return {QString(),
-                QStringLiteral("数据共%1字节，超过%2字节上限，未生成API帧")
-                    .arg(len - 10)
-                    .arg(MaxDataBytes)};
+        return { QString(),
+                 QStringLiteral("数据共%1字节，超过%2字节上限，未生成API帧")
+                         .arg(len - 10)
+                         .arg(MaxDataBytes) };
     }
     bytes[1] = char(len);
     text.replace(3, 2, HexText::byte(quint8(len)));
@@ -46,7 +46,7 @@ Composition compose(const QString &macAddress, const QString &shortAddress, cons
     const quint8 check = CommandFrame::checkByte(QByteArrayView(bytes).sliced(1, 3 + len));
     text += u' ';
     text += HexText::byte(check);
-    return {text, QString()};
+    return { text, QString() };
 }
 
 } // namespace DigiApi

@@ -16,7 +16,7 @@ inline constexpr int MaxDataBytes = 0xFF - 10;
 struct Composition
 {
     QString frameText; // empty when refused
-    QString refusal;   // why nothing was composed; empty on success
+    QString refusal; // why nothing was composed; empty on success
 
     bool isComposed() const { return refusal.isEmpty(); }
 };

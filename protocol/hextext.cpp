@@ -19,11 +19,14 @@ QString compact(QByteArrayView bytes)
 
 QString spaced(QByteArrayView bytes)
 {
-    QString text;
-    text.reserve(bytes.size() * 3);
+    // Written digit by digit: the logs format every received byte through here.
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    QString text(bytes.size() * 3, Qt::Uninitialized);
+    QChar *out = text.data();
     for (const char b : bytes) {
-        text += byte(quint8(b));
-        text += u' ';
+        *out++ = QLatin1Char(Digits[quint8(b) >> 4]);
+        *out++ = QLatin1Char(Digits[quint8(b) & 0x0F]);
+        *out++ = u' ';
     }
     return text;
 }

@@ -6,9 +6,9 @@
 // Command bytes the programs send to the module and the fixed frames built from them.
 namespace ModuleCommand {
 
-inline constexpr quint8 SysRequest = 0x21;      // synchronous request, system group
+inline constexpr quint8 SysRequest = 0x21; // synchronous request, system group
 inline constexpr quint8 SysAsyncRequest = 0x41; // asynchronous request, system group
-inline constexpr quint8 SysResponse = 0x61;     // synchronous response, system group
+inline constexpr quint8 SysResponse = 0x61; // synchronous response, system group
 
 inline constexpr quint8 NvWrite = 0x09;
 inline constexpr quint8 DeviceInfoReply = 0x08;
@@ -23,11 +23,11 @@ inline constexpr quint8 SaveAndRestart = 0x00; // with SysAsyncRequest
 // NV item that clears the network formation when 0x02 is written into it.
 inline constexpr quint16 ClearNetworkItem = 0x0003;
 
-QByteArray readDeviceInfoFrame();  // FE 00 21 15 34
-QByteArray startRssiTestFrame();   // FE 00 21 16 37
-QByteArray stopRssiTestFrame();    // FE 00 21 17 36
-QByteArray saveAndRestartFrame();  // FE 01 41 00 00 40
-QByteArray clearNetworkFrame();    // FE 05 21 09 03 00 00 01 02 2D
+QByteArray readDeviceInfoFrame(); // FE 00 21 15 34
+QByteArray startRssiTestFrame(); // FE 00 21 16 37
+QByteArray stopRssiTestFrame(); // FE 00 21 17 36
+QByteArray saveAndRestartFrame(); // FE 01 41 00 00 40
+QByteArray clearNetworkFrame(); // FE 05 21 09 03 00 00 01 02 2D
 
 // NV write: item (low byte first), offset, value length, value bytes.
 QByteArray nvWriteFrame(quint16 item, quint8 offset, QByteArrayView value);

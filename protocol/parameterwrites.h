@@ -35,14 +35,14 @@ enum class Parameter {
 
 // How the widget's content becomes the value bytes.
 enum class Rule {
-    IndexMinusOne,  // list index − 1; the empty item gives 0xFF
-    Index,          // list index itself
-    StopBits,       // index 2 ("2") gives 4, every other index 0
-    WorkMode,       // indexes 2–4 give 3–5, every other index (transparent, empty) 0xFF
-    ChannelMask,    // 1 << (index + 10), low byte first
-    HexHighLow,     // hex text: first decoded byte high, second low, further bytes ignored
-    HexReversed,    // hex text read as a number of `size` bytes, low byte first
-    Decimal,        // base-10 text, low 8 bits; text that is no number gives 0
+    IndexMinusOne, // list index − 1; the empty item gives 0xFF
+    Index, // list index itself
+    StopBits, // index 2 ("2") gives 4, every other index 0
+    WorkMode, // indexes 2–4 give 3–5, every other index (transparent, empty) 0xFF
+    ChannelMask, // 1 << (index + 10), low byte first
+    HexHighLow, // hex text: first decoded byte high, second low, further bytes ignored
+    HexReversed, // hex text read as a number of `size` bytes, low byte first
+    Decimal, // base-10 text, low 8 bits; text that is no number gives 0
     DecimalDoubled, // as Decimal, doubled before the low 8 bits are taken
 };
 

@@ -19,9 +19,8 @@ QStringList fromUtf8(std::initializer_list<const char *> texts)
 
 QStringList commands()
 {
-    return fromUtf8({"", "参数修改", "参数读取", "擦除组网信息", "高低电平输出",
-                     "PWM占空比输出", "串口数据", "远程重启", "数据采集", "启动节点扫描",
-                     "关闭节点扫描"});
+    return fromUtf8({ "", "参数修改", "参数读取", "擦除组网信息", "高低电平输出", "PWM占空比输出",
+                      "串口数据", "远程重启", "数据采集", "启动节点扫描", "关闭节点扫描" });
 }
 
 Command command(const QString &text)
@@ -32,10 +31,10 @@ Command command(const QString &text)
 
 QStringList parameters()
 {
-    return fromUtf8({"IO功能配置", "节点类型", "PAN ID", "无线频点", "短地址", "发送功率",
-                     "休眠模式", "休眠周期", "工作时间", "波特率", "校验位", "串口超时",
-                     "停止位", "PWM分频", "PWM频率", "目标短地址", "采集数据自发时间",
-                     "工作模式", "扩展PAN ID"});
+    return fromUtf8({ "IO功能配置", "节点类型", "PAN ID", "无线频点", "短地址", "发送功率",
+                      "休眠模式", "休眠周期", "工作时间", "波特率", "校验位", "串口超时", "停止位",
+                      "PWM分频", "PWM频率", "目标短地址", "采集数据自发时间", "工作模式",
+                      "扩展PAN ID" });
 }
 
 ParameterKind parameterKind(const QString &parameter)
@@ -52,7 +51,7 @@ ParameterKind parameterKind(const QString &parameter)
 QStringList choices(const QString &parameter)
 {
     if (parameter == QStringLiteral("节点类型"))
-        return fromUtf8({"中心", "路由", "终端"});
+        return fromUtf8({ "中心", "路由", "终端" });
     if (parameter == QStringLiteral("无线频点")) {
         QStringList channels;
         for (int channel = 0x0B; channel <= 0x1A; ++channel)
@@ -60,7 +59,7 @@ QStringList choices(const QString &parameter)
         return channels;
     }
     if (parameter == QStringLiteral("休眠模式"))
-        return fromUtf8({"自动休眠", "IO控制休眠"});
+        return fromUtf8({ "自动休眠", "IO控制休眠" });
     if (parameter == QStringLiteral("波特率"))
         return baudRates();
     if (parameter == QStringLiteral("校验位"))
@@ -68,53 +67,53 @@ QStringList choices(const QString &parameter)
     if (parameter == QStringLiteral("停止位"))
         return stopBits();
     if (parameter == QStringLiteral("PWM分频"))
-        return fromUtf8({"1", "1/8", "1/32", "1/128"});
+        return fromUtf8({ "1", "1/8", "1/32", "1/128" });
     if (parameter == QStringLiteral("工作模式"))
-        return fromUtf8({"透传模式", "API模式", "MODBUS模式", "DigiAPI模式"});
+        return fromUtf8({ "透传模式", "API模式", "MODBUS模式", "DigiAPI模式" });
     return {};
 }
 
 QStringList pins()
 {
-    return fromUtf8({"PM1", "PM2", "AD1", "AD2", "AD3", "AD4", "PM3", "PM4"});
+    return fromUtf8({ "PM1", "PM2", "AD1", "AD2", "AD3", "AD4", "PM3", "PM4" });
 }
 
 QStringList pwmPins()
 {
-    return fromUtf8({"PM1", "PM2", "PM3", "PM4"});
+    return fromUtf8({ "PM1", "PM2", "PM3", "PM4" });
 }
 
 QStringList pinFunctions(const QString &pin)
 {
     if (pin == QStringLiteral("PM1") || pin == QStringLiteral("PM3"))
-        return fromUtf8({"无", "开关量采集", "高低电平输出", "PWM输出", "DS18B20"});
+        return fromUtf8({ "无", "开关量采集", "高低电平输出", "PWM输出", "DS18B20" });
     if (pin == QStringLiteral("PM2") || pin == QStringLiteral("PM4"))
-        return fromUtf8({"无", "开关量采集", "高低电平输出", "PWM输出", "4-20MA输入",
-                         "0-5V输入", "DS18B20"});
+        return fromUtf8({ "无", "开关量采集", "高低电平输出", "PWM输出", "4-20MA输入", "0-5V输入",
+                          "DS18B20" });
     if (pins().contains(pin))
-        return fromUtf8({"无", "开关量采集", "高低电平输出", "4-20MA输入", "0-5V输入",
-                         "DS18B20"});
+        return fromUtf8(
+                { "无", "开关量采集", "高低电平输出", "4-20MA输入", "0-5V输入", "DS18B20" });
     return {};
 }
 
 QStringList levels()
 {
-    return fromUtf8({"低", "高"});
+    return fromUtf8({ "低", "高" });
 }
 
 QStringList baudRates()
 {
-    return fromUtf8({"9600", "19200", "38400", "57600", "115200"});
+    return fromUtf8({ "9600", "19200", "38400", "57600", "115200" });
 }
 
 QStringList parities()
 {
-    return fromUtf8({"无", "奇校验", "偶校验"});
+    return fromUtf8({ "无", "奇校验", "偶校验" });
 }
 
 QStringList stopBits()
 {
-    return fromUtf8({"1", "2"});
+    return fromUtf8({ "1", "2" });
 }
 
 } // namespace RemoteCatalogue

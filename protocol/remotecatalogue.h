@@ -33,8 +33,8 @@ QStringList parameters();
 enum class ParameterKind {
     NotAParameter,
     IoConfig, // a pin and its function
-    Choice,   // an entry of its choice list
-    Text,     // free hex text
+    Choice, // an entry of its choice list
+    Text, // free hex text
 };
 ParameterKind parameterKind(const QString &parameter);
 // The choice list of a Choice parameter; empty for every other text.

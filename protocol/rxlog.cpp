@@ -28,9 +28,9 @@ QString rssiReportLine(const QTime &time, QByteArrayView report)
     Q_ASSERT(report.size() == RssiReportSize);
     const auto hex = [&report](int offset) { return HexText::byte(quint8(report.at(offset))); };
     return timeStamp(time) + QStringLiteral("软件版本：") + hex(0) + QStringLiteral("  客户：")
-           + hex(1) + QStringLiteral("  频点：") + hex(2) + QStringLiteral("  PAN ID：") + hex(3)
-           + hex(4) + QStringLiteral("  序列号：") + hex(5) + QStringLiteral("  TxRSSI：")
-           + rssiValue(report.at(6)) + QStringLiteral("  RxRSSI：") + rssiValue(report.at(7));
+            + hex(1) + QStringLiteral("  频点：") + hex(2) + QStringLiteral("  PAN ID：") + hex(3)
+            + hex(4) + QStringLiteral("  序列号：") + hex(5) + QStringLiteral("  TxRSSI：")
+            + rssiValue(report.at(6)) + QStringLiteral("  RxRSSI：") + rssiValue(report.at(7));
 }
 
 } // namespace RxLog

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDebug>
 #include <QTime>
+#include <QTimer>
 
 using RemoteCatalogue::Command;
 
@@ -24,7 +25,7 @@ Widget::Widget(QWidget *parent)
     rateFont.setStretch(QFont::Condensed);
     ui->baudRateBox->setFont(rateFont);
     // The narrow selectors cut their longer entries; the tool tip shows the whole text.
-    for (QComboBox *row : {ui->CMD_type, ui->NVID_IO, ui->Type_IOport, ui->comboBox})
+    for (QComboBox *row : { ui->CMD_type, ui->NVID_IO, ui->Type_IOport, ui->comboBox })
         connect(row, &QComboBox::currentTextChanged, row, &QWidget::setToolTip);
 
     connect(ui->NVID_IO, &QComboBox::currentIndexChanged, this,
@@ -74,8 +75,7 @@ void Widget::fillPortsParameters()
 void Widget::on_openCom_Button_clicked()
 {
     ui->portStatus->clear();
-    if (toggleConnection(worker, ui->serialPortComboBox->currentText())
-        == ConnectAction::Stopping)
+    if (toggleConnection(worker, ui->serialPortComboBox->currentText()) == ConnectAction::Stopping)
         isComOpen(false);
 }
 
@@ -86,7 +86,8 @@ void Widget::isComOpen(bool success)
         ui->serialPortComboBox->setEnabled(false);
         ui->openCom_Button->setText(QStringLiteral("关闭串口"));
     } else {
-        qDebug() << "Zarno:" << "com close";
+        qDebug() << "Zarno:"
+                 << "com close";
         ui->serialPortComboBox->setEnabled(true);
         ui->openCom_Button->setText(QStringLiteral("打开串口"));
     }
@@ -290,7 +291,14 @@ void Widget::displayRxData()
 {
     const QByteArray received = worker.takeRxData();
     qDebug() << "receive num:" << received.size();
-    ui->RssiTestDisplay->append(RxLog::dumpLine(QTime::currentTime(), received));
+    QTextBrowser *log = ui->RssiTestDisplay;
+    // A stream arrives in a delivery every few milliseconds. Painting each one costs more than
+    // laying it out, so the log is repainted at most every 40 ms, taking all lines since.
+    if (log->updatesEnabled()) {
+        log->setUpdatesEnabled(false);
+        QTimer::singleShot(40, log, [log] { log->setUpdatesEnabled(true); });
+    }
+    log->append(RxLog::dumpLine(QTime::currentTime(), received));
 }
 
 void Widget::on_clean_clicked()

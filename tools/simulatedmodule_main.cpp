@@ -17,7 +17,7 @@
 
 namespace {
 
-int signalPipe[2] = {-1, -1};
+int signalPipe[2] = { -1, -1 };
 
 void onSignal(int)
 {
@@ -65,7 +65,7 @@ bool installSignalHandlers()
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return ::sigaction(SIGINT, &action, nullptr) == 0
-        && ::sigaction(SIGTERM, &action, nullptr) == 0;
+            && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
 } // namespace
@@ -77,34 +77,35 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Simulated radio module on a pseudo-terminal. Serves until SIGINT or "
-                       "SIGTERM."));
+            QStringLiteral("Simulated radio module on a pseudo-terminal. Serves until SIGINT or "
+                           "SIGTERM."));
     parser.addHelpOption();
     parser.addOptions({
-        {QStringLiteral("silent"), QStringLiteral("Answer nothing.")},
-        {QStringLiteral("split"), QStringLiteral("Send each reply in N pieces, GAP ms apart."),
-         QStringLiteral("N:GAP")},
-        {QStringLiteral("garbage-before"), QStringLiteral("Send these bytes before each reply."),
-         QStringLiteral("HEX")},
-        {QStringLiteral("garbage-after"), QStringLiteral("Send these bytes after each reply."),
-         QStringLiteral("HEX")},
-        {QStringLiteral("bad-check"),
-         QStringLiteral("Send the device-information reply with a wrong check byte.")},
-        {QStringLiteral("truncate"),
-         QStringLiteral("Cut the device-information reply to N bytes."), QStringLiteral("N")},
-        {QStringLiteral("delay"), QStringLiteral("Wait MS ms before each reply."),
-         QStringLiteral("MS")},
-        {QStringLiteral("stream"),
-         QStringLiteral("Send bytes 00 01 .. FF 00 .. without pause at the line rate of BAUD."),
-         QStringLiteral("BAUD")},
-        {QStringLiteral("rssi-interval"),
-         QStringLiteral("Interval of the RSSI reports while the test runs (default 500)."),
-         QStringLiteral("MS")},
-        {QStringLiteral("hangup-after"),
-         QStringLiteral("Hang up the line after MS ms, then exit."), QStringLiteral("MS")},
-        {QStringLiteral("print-path-to"),
-         QStringLiteral("Write the device path to FILE once the line is ready."),
-         QStringLiteral("FILE")},
+            { QStringLiteral("silent"), QStringLiteral("Answer nothing.") },
+            { QStringLiteral("split"), QStringLiteral("Send each reply in N pieces, GAP ms apart."),
+              QStringLiteral("N:GAP") },
+            { QStringLiteral("garbage-before"),
+              QStringLiteral("Send these bytes before each reply."), QStringLiteral("HEX") },
+            { QStringLiteral("garbage-after"), QStringLiteral("Send these bytes after each reply."),
+              QStringLiteral("HEX") },
+            { QStringLiteral("bad-check"),
+              QStringLiteral("Send the device-information reply with a wrong check byte.") },
+            { QStringLiteral("truncate"),
+              QStringLiteral("Cut the device-information reply to N bytes."), QStringLiteral("N") },
+            { QStringLiteral("delay"), QStringLiteral("Wait MS ms before each reply."),
+              QStringLiteral("MS") },
+            { QStringLiteral("stream"),
+              QStringLiteral(
+                      "Send bytes 00 01 .. FF 00 .. without pause at the line rate of BAUD."),
+              QStringLiteral("BAUD") },
+            { QStringLiteral("rssi-interval"),
+              QStringLiteral("Interval of the RSSI reports while the test runs (default 500)."),
+              QStringLiteral("MS") },
+            { QStringLiteral("hangup-after"),
+              QStringLiteral("Hang up the line after MS ms, then exit."), QStringLiteral("MS") },
+            { QStringLiteral("print-path-to"),
+              QStringLiteral("Write the device path to FILE once the line is ready."),
+              QStringLiteral("FILE") },
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -123,24 +124,25 @@ int main(int argc, char *argv[])
         if (parts.size() != 2 || !piecesOk || !gapOk || splitPieces < 1 || splitGap < 0)
             fail(QStringLiteral("--split: expected N:GAP, as in 3:100"));
     }
-    const QByteArray garbageBefore = HexText::decode(parser.value(QStringLiteral("garbage-before")));
+    const QByteArray garbageBefore =
+            HexText::decode(parser.value(QStringLiteral("garbage-before")));
     const QByteArray garbageAfter = HexText::decode(parser.value(QStringLiteral("garbage-after")));
     const bool badCheck = parser.isSet(QStringLiteral("bad-check"));
     const int truncateTo = parser.isSet(QStringLiteral("truncate"))
-        ? intValue(parser, QStringLiteral("truncate"), 1)
-        : 0;
+            ? intValue(parser, QStringLiteral("truncate"), 1)
+            : 0;
     const int delayMs = parser.isSet(QStringLiteral("delay"))
-        ? intValue(parser, QStringLiteral("delay"), 0)
-        : 0;
+            ? intValue(parser, QStringLiteral("delay"), 0)
+            : 0;
     const int streamBaud = parser.isSet(QStringLiteral("stream"))
-        ? intValue(parser, QStringLiteral("stream"), 1)
-        : 0;
+            ? intValue(parser, QStringLiteral("stream"), 1)
+            : 0;
     const int rssiIntervalMs = parser.isSet(QStringLiteral("rssi-interval"))
-        ? intValue(parser, QStringLiteral("rssi-interval"), 1)
-        : 500;
+            ? intValue(parser, QStringLiteral("rssi-interval"), 1)
+            : 500;
     const int hangUpAfterMs = parser.isSet(QStringLiteral("hangup-after"))
-        ? intValue(parser, QStringLiteral("hangup-after"), 0)
-        : -1;
+            ? intValue(parser, QStringLiteral("hangup-after"), 0)
+            : -1;
     const QString pathFile = parser.value(QStringLiteral("print-path-to"));
 
     if (!installSignalHandlers())
@@ -189,6 +191,6 @@ int main(int argc, char *argv[])
     }
 
     printLine(QStringLiteral("Simulated module ready on %1 — type this path into the port box")
-                  .arg(path));
+                      .arg(path));
     return app.exec();
 }

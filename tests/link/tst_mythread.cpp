@@ -28,10 +28,12 @@ public:
     explicit Receiver(MyThread &worker)
     {
         clock.start();
-        connect(&worker, &MyThread::comRecive, this,
-                [this, &worker] { deliveries.append({Reply, worker.takeRxData(), clock.elapsed()}); });
-        connect(&worker, &MyThread::comdelayout, this,
-                [this, &worker] { deliveries.append({Other, worker.takeRxData(), clock.elapsed()}); });
+        connect(&worker, &MyThread::comRecive, this, [this, &worker] {
+            deliveries.append({ Reply, worker.takeRxData(), clock.elapsed() });
+        });
+        connect(&worker, &MyThread::comdelayout, this, [this, &worker] {
+            deliveries.append({ Other, worker.takeRxData(), clock.elapsed() });
+        });
         connect(&worker, &MyThread::comOpenSuccess, this, [this](bool ok) { opened = ok; });
         connect(&worker, &MyThread::comOpenFailed, this, [this](const QString &r) { failure = r; });
         connect(&worker, &MyThread::comLost, this, [this](const QString &r) { lost = r; });
@@ -127,12 +129,12 @@ void tst_MyThread::replyRouting_data()
 
     const QByteArray request = ModuleCommand::readDeviceInfoFrame();
     QTest::newRow("node, command frame → decoder")
-        << MyThread::Variant::NodeConfig << request << int(Receiver::Reply);
+            << MyThread::Variant::NodeConfig << request << int(Receiver::Reply);
     QTest::newRow("node, raw bytes → log")
-        << MyThread::Variant::NodeConfig << QByteArray::fromHex("00 FE 00 21 15 34")
-        << int(Receiver::Other);
+            << MyThread::Variant::NodeConfig << QByteArray::fromHex("00 FE 00 21 15 34")
+            << int(Receiver::Other);
     QTest::newRow("remote, command frame → log")
-        << MyThread::Variant::RemoteConfig << request << int(Receiver::Other);
+            << MyThread::Variant::RemoteConfig << request << int(Receiver::Other);
 }
 
 void tst_MyThread::replyRouting()

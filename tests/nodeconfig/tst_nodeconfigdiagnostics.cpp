@@ -3,7 +3,7 @@
 #include "widget.h"
 
 #ifdef HAVE_SIMMODULE
-#include "simulatedmodule.h"
+#    include "simulatedmodule.h"
 #endif
 
 #include <QApplication>
@@ -107,8 +107,8 @@ void tst_NodeConfigDiagnostics::cleanup()
 
 QStringList tst_NodeConfigDiagnostics::logLines() const
 {
-    const QString text = window->findChild<QTextBrowser *>(QStringLiteral("RssiTestDisplay"))
-                             ->toPlainText();
+    const QString text =
+            window->findChild<QTextBrowser *>(QStringLiteral("RssiTestDisplay"))->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(u'\n');
 }
 
@@ -138,12 +138,18 @@ void tst_NodeConfigDiagnostics::digiDialogComposes_data()
     QTest::addColumn<QString>("data");
     QTest::addColumn<QString>("frameText");
 
-    QTest::newRow("presets, two data bytes") << "0000000000000000" << "FFFE" << "01 02"
+    QTest::newRow("presets, two data bytes") << "0000000000000000"
+                                             << "FFFE"
+                                             << "01 02"
                                              << "FE 0C 21 2E 0000000000000000 FEFF 01 02 01";
-    QTest::newRow("lower case copied as typed") << "00124b0001a2b3c4" << "abcd" << "0a 0b"
+    QTest::newRow("lower case copied as typed") << "00124b0001a2b3c4"
+                                                << "abcd"
+                                                << "0a 0b"
                                                 << "FE 0C 21 2E c4b3a201004b1200 cdab 0a 0b E9";
-    QTest::newRow("short addresses filled with zeros")
-        << "12AB" << "1" << "01" << "FE 0B 21 2E AB12000000000000 0100 01 BD";
+    QTest::newRow("short addresses filled with zeros") << "12AB"
+                                                       << "1"
+                                                       << "01"
+                                                       << "FE 0B 21 2E AB12000000000000 0100 01 BD";
 }
 
 void tst_NodeConfigDiagnostics::digiDialogComposes()
@@ -240,13 +246,13 @@ void tst_NodeConfigDiagnostics::sendField_data()
     QTest::addColumn<bool>("handedOver");
     QTest::addColumn<QByteArray>("txData");
 
-    QTest::newRow("preset text")
-        << "00 01 02 03 04 05 06 07 08 09 " << true
-        << QByteArray::fromHex("00 01 02 03 04 05 06 07 08 09");
-    QTest::newRow("leading odd digit forms a byte") << "1 23" << true << QByteArray::fromHex("01 23");
+    QTest::newRow("preset text") << "00 01 02 03 04 05 06 07 08 09 " << true
+                                 << QByteArray::fromHex("00 01 02 03 04 05 06 07 08 09");
+    QTest::newRow("leading odd digit forms a byte")
+            << "1 23" << true << QByteArray::fromHex("01 23");
     QTest::newRow("lower case, odd count") << "abc" << true << QByteArray::fromHex("0A BC");
     QTest::newRow("device-info request")
-        << "FE 00 21 15 34" << true << QByteArray::fromHex("FE 00 21 15 34");
+            << "FE 00 21 15 34" << true << QByteArray::fromHex("FE 00 21 15 34");
     QTest::newRow("no hex digit: empty hand-over") << "xyz -" << true << QByteArray();
     QTest::newRow("empty field: nothing") << "" << false << Sentinel;
 }
@@ -326,18 +332,19 @@ void tst_NodeConfigDiagnostics::logLine_data()
     QTest::addColumn<QString>("afterTime");
     QTest::addColumn<QStringList>("debugLines");
 
-    QTest::newRow("rssi report")
-        << QByteArray::fromHex("01 02 0B 34 12 05 D2 C8")
-        << "软件版本：01  客户：02  频点：0B  PAN ID：3412  序列号：05  TxRSSI：-45  RxRSSI：-55"
-        << QStringList{"receive num: 8", "\"01020b341205d3c9\"", "\"\""};
+    QTest::newRow("rssi report") << QByteArray::fromHex("01 02 0B 34 12 05 D2 C8")
+                                 << "软件版本：01  客户：02  频点：0B  PAN ID：3412  序列号：05  "
+                                    "TxRSSI：-45  RxRSSI：-55"
+                                 << QStringList { "receive num: 8", "\"01020b341205d3c9\"",
+                                                  "\"\"" };
     QTest::newRow("seven bytes") << QByteArray::fromHex("01 02 0B 34 12 05 D2")
                                  << " 收到数据: 01 02 0B 34 12 05 D2 "
-                                 << QStringList{"receive num: 7"};
+                                 << QStringList { "receive num: 7" };
     QTest::newRow("nine bytes") << QByteArray::fromHex("01 02 0B 34 12 05 D2 C8 00")
                                 << " 收到数据: 01 02 0B 34 12 05 D2 C8 00 "
-                                << QStringList{"receive num: 9"};
-    QTest::newRow("empty delivery") << QByteArray() << " 收到数据: "
-                                    << QStringList{"receive num: 0"};
+                                << QStringList { "receive num: 9" };
+    QTest::newRow("empty delivery")
+            << QByteArray() << " 收到数据: " << QStringList { "receive num: 0" };
 }
 
 void tst_NodeConfigDiagnostics::logLine()
@@ -421,15 +428,13 @@ void tst_NodeConfigDiagnostics::rssiReportsFromModuleAreLogged()
     QVERIFY(openSimulatedPort(module.devicePath()));
 
     button("startRssiTest")->click();
-    const auto reports = [this] {
-        return logLines().filter(QStringLiteral("软件版本："));
-    };
+    const auto reports = [this] { return logLines().filter(QStringLiteral("软件版本：")); };
     QTRY_VERIFY_WITH_TIMEOUT(reports().size() >= 2, 10000);
 
     // The module numbers its reports and derives both RSSI bytes from the number.
     static const QRegularExpression format(QStringLiteral(
-        "^\\d\\d:\\d\\d:\\d\\d软件版本：[0-9A-F]{2}  客户：01  频点：[0-9A-F]{2}  "
-        "PAN ID：[0-9A-F]{4}  序列号：([0-9A-F]{2})  TxRSSI：(-?\\d+)  RxRSSI：(-?\\d+)$"));
+            "^\\d\\d:\\d\\d:\\d\\d软件版本：[0-9A-F]{2}  客户：01  频点：[0-9A-F]{2}  "
+            "PAN ID：[0-9A-F]{4}  序列号：([0-9A-F]{2})  TxRSSI：(-?\\d+)  RxRSSI：(-?\\d+)$"));
     const QStringList lines = reports();
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = format.match(line);

@@ -3,7 +3,7 @@
 #include "commandframe.h"
 
 #ifdef HAVE_SIMMODULE
-#include "simulatedmodule.h"
+#    include "simulatedmodule.h"
 #endif
 
 #include <QComboBox>
@@ -20,13 +20,12 @@ namespace {
 const QByteArray ClearNetworkFrame = QByteArray::fromHex("FE 05 21 09 03 00 00 01 02 2D");
 
 // Every field set to something recognisable (see the protocol test for the byte meanings).
-const QByteArray FullReply = QByteArray::fromHex(
-    "FE 39 61 08"
-    " 01 34 12 CD AB 00 88 00 00 02 02 01 01 0B 95 04"
-    " 01 02 03 04 05 06 07 08 04 02 01 0A 1E 8B 03"
-    " 10 08 09 05 0B 10 20 20 03 0B 05 AA BB CC"
-    " 02 01 FF 00 11 22 33 44 55 66 77 88"
-    " 3B");
+const QByteArray FullReply = QByteArray::fromHex("FE 39 61 08"
+                                                 " 01 34 12 CD AB 00 88 00 00 02 02 01 01 0B 95 04"
+                                                 " 01 02 03 04 05 06 07 08 04 02 01 0A 1E 8B 03"
+                                                 " 10 08 09 05 0B 10 20 20 03 0B 05 AA BB CC"
+                                                 " 02 01 FF 00 11 22 33 44 55 66 77 88"
+                                                 " 3B");
 
 QByteArray patched(int offset, const QByteArray &bytes)
 {
@@ -138,17 +137,16 @@ void tst_NodeConfigReadWrite::feed(const QByteArray &bytes)
 Fields tst_NodeConfigReadWrite::shownFields() const
 {
     Fields fields;
-    for (const char *name : {"NodeType", "channel", "OutPut", "SendMode", "AddrMode",
-                             "SendAddrMode", "baudRateBox", "stopBitsBox", "ParityBox",
-                             "sleepMode", "WorkMode", "IO_1", "IO_2", "IO_3", "IO_4", "IO_5",
-                             "IO_6", "io_10", "io_11"}) {
+    for (const char *name :
+         { "NodeType", "channel", "OutPut", "SendMode", "AddrMode", "SendAddrMode", "baudRateBox",
+           "stopBitsBox", "ParityBox", "sleepMode", "WorkMode", "IO_1", "IO_2", "IO_3", "IO_4",
+           "IO_5", "IO_6", "io_10", "io_11" }) {
         fields.insert(QString::fromLatin1(name),
                       child<QComboBox>(QString::fromLatin1(name))->currentIndex());
     }
-    for (const char *name :
-         {"NetId", "ShortAddr", "SlpCycle", "version", "TxPower", "MACAddr", "UartTimeout",
-          "workTimeOut", "Divider", "Frequency", "DesAddr", "AutoSendTimeOut", "ExtPanID",
-          "SuccessTimer"}) {
+    for (const char *name : { "NetId", "ShortAddr", "SlpCycle", "version", "TxPower", "MACAddr",
+                              "UartTimeout", "workTimeOut", "Divider", "Frequency", "DesAddr",
+                              "AutoSendTimeOut", "ExtPanID", "SuccessTimer" }) {
         fields.insert(QString::fromLatin1(name),
                       child<QLineEdit>(QString::fromLatin1(name))->text());
     }
@@ -167,8 +165,7 @@ void tst_NodeConfigReadWrite::listSetters_data()
         QTest::newRow(name) << QString::fromLatin1(list) << index << bytes;
     };
     const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
-    row("NodeType Router", "NodeType", 2,
-        hex("FE 05 21 09 87 00 00 01 01 AA") + ClearNetworkFrame);
+    row("NodeType Router", "NodeType", 2, hex("FE 05 21 09 87 00 00 01 01 AA") + ClearNetworkFrame);
     row("channel 0x0F", "channel", 5,
         hex("FE 08 21 09 84 00 00 04 00 80 00 00 20") + ClearNetworkFrame);
     row("SendMode 点对点", "SendMode", 3, hex("FE 05 21 09 03 04 00 01 02 29"));
@@ -250,18 +247,42 @@ void tst_NodeConfigReadWrite::validators_data()
     QTest::addColumn<QString>("kept");
 
     // Hex fields take their validator at their first finished edit.
-    QTest::newRow("NetId") << "NetId" << "g1h-2" << "12";
-    QTest::newRow("ShortAddr") << "ShortAddr" << "zAb" << "Ab";
-    QTest::newRow("Frequency") << "Frequency" << "0x1E" << "01E";
-    QTest::newRow("ExtPanID") << "ExtPanID" << "01 23" << "0123";
-    QTest::newRow("SlpCycle") << "SlpCycle" << "a9x9" << "99";
-    QTest::newRow("UartTimeout negative") << "UartTimeout" << "-5" << "5";
-    QTest::newRow("TxPower negative") << "TxPower" << "-22" << "-22";
-    QTest::newRow("TxPower no hex") << "TxPower" << "1a" << "1";
-    QTest::newRow("workTimeOut") << "workTimeOut" << "2b5" << "25";
-    QTest::newRow("Divider 32") << "Divider" << "0032" << "0032";
-    QTest::newRow("Divider no other values") << "Divider" << "64" << "";
-    QTest::newRow("Divider no hex") << "Divider" << "1a" << "1";
+    QTest::newRow("NetId") << "NetId"
+                           << "g1h-2"
+                           << "12";
+    QTest::newRow("ShortAddr") << "ShortAddr"
+                               << "zAb"
+                               << "Ab";
+    QTest::newRow("Frequency") << "Frequency"
+                               << "0x1E"
+                               << "01E";
+    QTest::newRow("ExtPanID") << "ExtPanID"
+                              << "01 23"
+                              << "0123";
+    QTest::newRow("SlpCycle") << "SlpCycle"
+                              << "a9x9"
+                              << "99";
+    QTest::newRow("UartTimeout negative") << "UartTimeout"
+                                          << "-5"
+                                          << "5";
+    QTest::newRow("TxPower negative") << "TxPower"
+                                      << "-22"
+                                      << "-22";
+    QTest::newRow("TxPower no hex") << "TxPower"
+                                    << "1a"
+                                    << "1";
+    QTest::newRow("workTimeOut") << "workTimeOut"
+                                 << "2b5"
+                                 << "25";
+    QTest::newRow("Divider 32") << "Divider"
+                                << "0032"
+                                << "0032";
+    QTest::newRow("Divider no other values") << "Divider"
+                                             << "64"
+                                             << "";
+    QTest::newRow("Divider no hex") << "Divider"
+                                    << "1a"
+                                    << "1";
 }
 
 void tst_NodeConfigReadWrite::validators()
@@ -283,7 +304,7 @@ void tst_NodeConfigReadWrite::validators()
 
 void tst_NodeConfigReadWrite::emptyHexTextSendsNothing()
 {
-    for (const char *name : {"NetId", "ShortAddr", "ExtPanID"}) {
+    for (const char *name : { "NetId", "ShortAddr", "ExtPanID" }) {
         const QString edit = QString::fromLatin1(name);
         resetLine();
         // The first edit finishes even on an empty text: there is no validator yet.
@@ -325,21 +346,44 @@ void tst_NodeConfigReadWrite::readRequest()
 void tst_NodeConfigReadWrite::decodeFullReply()
 {
     QTest::ignoreMessage(QtDebugMsg, "校验正确");
-    QTest::ignoreMessage(QtDebugMsg, "10");         // IO_1's code
-    QTest::ignoreMessage(QtDebugMsg, " 9c40");      // the frequency
+    QTest::ignoreMessage(QtDebugMsg, "10"); // IO_1's code
+    QTest::ignoreMessage(QtDebugMsg, " 9c40"); // the frequency
     feed(FullReply);
 
-    const Fields expected{
-        {"NodeType", 2},      {"channel", 5},      {"OutPut", 2},      {"SendMode", 3},
-        {"AddrMode", 2},      {"SendAddrMode", 2}, {"baudRateBox", 5}, {"stopBitsBox", 2},
-        {"ParityBox", 3},     {"sleepMode", 2},    {"WorkMode", 2},    {"IO_1", 4},
-        {"IO_2", 7},          {"IO_3", 4},         {"IO_4", 5},        {"IO_5", 7},
-        {"IO_6", 0},          {"io_10", 6},        {"io_11", 6},
-        {"NetId", "1234"},    {"ShortAddr", "ABCD"},  {"SlpCycle", "5"},   {"version", "1.1.1"},
-        {"TxPower", "19"},    {"MACAddr", "0807060504030201"},
-        {"UartTimeout", "10"}, {"workTimeOut", "30"}, {"Divider", "0032"},
-        {"Frequency", "00009C40"}, {"DesAddr", "0102"}, {"AutoSendTimeOut", "00FF"},
-        {"ExtPanID", "8877665544332211"}, {"SuccessTimer", "01"},
+    const Fields expected {
+        { "NodeType", 2 },
+        { "channel", 5 },
+        { "OutPut", 2 },
+        { "SendMode", 3 },
+        { "AddrMode", 2 },
+        { "SendAddrMode", 2 },
+        { "baudRateBox", 5 },
+        { "stopBitsBox", 2 },
+        { "ParityBox", 3 },
+        { "sleepMode", 2 },
+        { "WorkMode", 2 },
+        { "IO_1", 4 },
+        { "IO_2", 7 },
+        { "IO_3", 4 },
+        { "IO_4", 5 },
+        { "IO_5", 7 },
+        { "IO_6", 0 },
+        { "io_10", 6 },
+        { "io_11", 6 },
+        { "NetId", "1234" },
+        { "ShortAddr", "ABCD" },
+        { "SlpCycle", "5" },
+        { "version", "1.1.1" },
+        { "TxPower", "19" },
+        { "MACAddr", "0807060504030201" },
+        { "UartTimeout", "10" },
+        { "workTimeOut", "30" },
+        { "Divider", "0032" },
+        { "Frequency", "00009C40" },
+        { "DesAddr", "0102" },
+        { "AutoSendTimeOut", "00FF" },
+        { "ExtPanID", "8877665544332211" },
+        { "SuccessTimer", "01" },
     };
     QCOMPARE(shownFields(), expected);
     QVERIFY(child<QTabWidget>(QStringLiteral("tabWidget"))->isTabEnabled(1));
@@ -352,7 +396,7 @@ void tst_NodeConfigReadWrite::decodeSendsNothing()
     // Every list changes from its empty item; each setter runs and must find the flag set.
     QList<bool> flagSeen;
     QList<QMetaObject::Connection> watches;
-    for (const char *name : {"NodeType", "channel", "WorkMode", "IO_1", "io_11", "baudRateBox"}) {
+    for (const char *name : { "NodeType", "channel", "WorkMode", "IO_1", "io_11", "baudRateBox" }) {
         watches << connect(child<QComboBox>(QString::fromLatin1(name)),
                            &QComboBox::currentIndexChanged, this,
                            [&] { flagSeen.append(window->isUpdatingFields()); });
@@ -374,8 +418,8 @@ void tst_NodeConfigReadWrite::invalidRepliesChangeNothing_data()
 
     QTest::newRow("nothing") << QByteArray() << "无数据返回";
     QTest::newRow("reply to a write") << QByteArray::fromHex("FE 01 61 09 00 69") << "无效数据";
-    QTest::newRow("wrong check byte") << patched(4, QByteArray::fromHex("01")).chopped(1) + 'x'
-                                      << "校验错误";
+    QTest::newRow("wrong check byte")
+            << patched(4, QByteArray::fromHex("01")).chopped(1) + 'x' << "校验错误";
     QTest::newRow("truncated") << FullReply.left(50) << "无效数据";
 }
 
@@ -457,17 +501,40 @@ void tst_NodeConfigReadWrite::endToEndReadAndWrite()
     QTest::mouseClick(child<QPushButton>(QStringLiteral("readDeviceInfo")), Qt::LeftButton);
     QTRY_COMPARE(child<QLineEdit>(QStringLiteral("SuccessTimer"))->text(), QStringLiteral("01"));
     QCOMPARE(module.received(), QByteArray::fromHex("FE 00 21 15 34"));
-    const Fields initial{
-        {"NodeType", 2},      {"channel", 5},      {"OutPut", 1},      {"SendMode", 1},
-        {"AddrMode", 1},      {"SendAddrMode", 1}, {"baudRateBox", 3}, {"stopBitsBox", 1},
-        {"ParityBox", 1},     {"sleepMode", 1},    {"WorkMode", 2},    {"IO_1", 3},
-        {"IO_2", 2},          {"IO_3", 4},         {"IO_4", 0},        {"IO_5", 0},
-        {"IO_6", 0},          {"io_10", 4},        {"io_11", 0},
-        {"NetId", "1A2B"},    {"ShortAddr", "0001"},  {"SlpCycle", "10"},  {"version", "1.1.1"},
-        {"TxPower", "13"},    {"MACAddr", "0011223344556677"},
-        {"UartTimeout", "5"}, {"workTimeOut", "10"}, {"Divider", "0032"},
-        {"Frequency", "00009C40"}, {"DesAddr", "0000"}, {"AutoSendTimeOut", "0000"},
-        {"ExtPanID", "0123456789ABCDEF"}, {"SuccessTimer", "01"},
+    const Fields initial {
+        { "NodeType", 2 },
+        { "channel", 5 },
+        { "OutPut", 1 },
+        { "SendMode", 1 },
+        { "AddrMode", 1 },
+        { "SendAddrMode", 1 },
+        { "baudRateBox", 3 },
+        { "stopBitsBox", 1 },
+        { "ParityBox", 1 },
+        { "sleepMode", 1 },
+        { "WorkMode", 2 },
+        { "IO_1", 3 },
+        { "IO_2", 2 },
+        { "IO_3", 4 },
+        { "IO_4", 0 },
+        { "IO_5", 0 },
+        { "IO_6", 0 },
+        { "io_10", 4 },
+        { "io_11", 0 },
+        { "NetId", "1A2B" },
+        { "ShortAddr", "0001" },
+        { "SlpCycle", "10" },
+        { "version", "1.1.1" },
+        { "TxPower", "13" },
+        { "MACAddr", "0011223344556677" },
+        { "UartTimeout", "5" },
+        { "workTimeOut", "10" },
+        { "Divider", "0032" },
+        { "Frequency", "00009C40" },
+        { "DesAddr", "0000" },
+        { "AutoSendTimeOut", "0000" },
+        { "ExtPanID", "0123456789ABCDEF" },
+        { "SuccessTimer", "01" },
     };
     QCOMPARE(shownFields(), initial);
 
@@ -491,8 +558,7 @@ void tst_NodeConfigReadWrite::endToEndReadAndWrite()
     child<QComboBox>(QStringLiteral("NodeType"))->setCurrentIndex(3);
     expectWrite(QByteArray::fromHex("FE 05 21 09 87 00 00 01 02 A9") + ClearNetworkFrame);
     child<QComboBox>(QStringLiteral("channel"))->setCurrentIndex(16);
-    expectWrite(QByteArray::fromHex("FE 08 21 09 84 00 00 04 00 00 00 04 A4")
-                + ClearNetworkFrame);
+    expectWrite(QByteArray::fromHex("FE 08 21 09 84 00 00 04 00 00 00 04 A4") + ClearNetworkFrame);
     type(QStringLiteral("NetId"), QStringLiteral("1234"));
     expectWrite(QByteArray::fromHex("FE 06 21 09 83 00 00 02 34 12 89") + ClearNetworkFrame);
 

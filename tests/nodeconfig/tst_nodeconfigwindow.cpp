@@ -4,7 +4,7 @@
 #include "portlist.h"
 
 #ifdef HAVE_SIMMODULE
-#include "simulatedmodule.h"
+#    include "simulatedmodule.h"
 #endif
 
 #include <QApplication>
@@ -23,24 +23,25 @@ namespace {
 
 const QByteArray ClearNetworkFrame = QByteArray::fromHex("FE 05 21 09 03 00 00 01 02 2D");
 
-const QStringList ParameterLists{
+const QStringList ParameterLists {
     QStringLiteral("baudRateBox"), QStringLiteral("NodeType"),     QStringLiteral("channel"),
     QStringLiteral("AddrMode"),    QStringLiteral("stopBitsBox"),  QStringLiteral("SendMode"),
     QStringLiteral("OutPut"),      QStringLiteral("SendAddrMode"), QStringLiteral("ParityBox"),
     QStringLiteral("sleepMode"),   QStringLiteral("WorkMode"),
 };
-const QStringList PinLists{
-    QStringLiteral("IO_1"), QStringLiteral("IO_2"), QStringLiteral("IO_3"),  QStringLiteral("IO_4"),
-    QStringLiteral("IO_5"), QStringLiteral("IO_6"), QStringLiteral("io_10"), QStringLiteral("io_11"),
+const QStringList PinLists {
+    QStringLiteral("IO_1"),  QStringLiteral("IO_2"),  QStringLiteral("IO_3"),
+    QStringLiteral("IO_4"),  QStringLiteral("IO_5"),  QStringLiteral("IO_6"),
+    QStringLiteral("io_10"), QStringLiteral("io_11"),
 };
-const QStringList ParameterEdits{
-    QStringLiteral("DesAddr"),     QStringLiteral("Divider"),     QStringLiteral("Frequency"),
-    QStringLiteral("lineEdit"),    QStringLiteral("MACAddr"),     QStringLiteral("NetId"),
-    QStringLiteral("ShortAddr"),   QStringLiteral("SlpCycle"),    QStringLiteral("TxPower"),
-    QStringLiteral("UartTimeout"), QStringLiteral("version"),     QStringLiteral("workTimeOut"),
+const QStringList ParameterEdits {
+    QStringLiteral("DesAddr"),         QStringLiteral("Divider"),  QStringLiteral("Frequency"),
+    QStringLiteral("lineEdit"),        QStringLiteral("MACAddr"),  QStringLiteral("NetId"),
+    QStringLiteral("ShortAddr"),       QStringLiteral("SlpCycle"), QStringLiteral("TxPower"),
+    QStringLiteral("UartTimeout"),     QStringLiteral("version"),  QStringLiteral("workTimeOut"),
     QStringLiteral("AutoSendTimeOut"), QStringLiteral("ExtPanID"),
 };
-const QStringList Groups{
+const QStringList Groups {
     QStringLiteral("groupBox_2"), QStringLiteral("groupBox_6"), QStringLiteral("left"),
     QStringLiteral("right"),      QStringLiteral("others"),
 };
@@ -98,8 +99,14 @@ private:
             qWarning() << "no widget" << name;
         return widget;
     }
-    QTabWidget *tabs() const { return child<QTabWidget>(QStringLiteral("tabWidget")); }
-    QComboBox *workMode() const { return child<QComboBox>(QStringLiteral("WorkMode")); }
+    QTabWidget *tabs() const
+    {
+        return child<QTabWidget>(QStringLiteral("tabWidget"));
+    }
+    QComboBox *workMode() const
+    {
+        return child<QComboBox>(QStringLiteral("WorkMode"));
+    }
     // Switches to the open state as a successful open would, without a port.
     void fakeOpen();
     void fakeClose();
@@ -267,24 +274,25 @@ void tst_NodeConfigWindow::widgetTree_data()
     label("label_25", QStringLiteral("频率"));
     edit("Frequency", 8);
     group("left", QStringLiteral("left"));
-    for (const char *pin : {"IO_1", "IO_2", "IO_3", "IO_4", "IO_5", "IO_6"})
+    for (const char *pin : { "IO_1", "IO_2", "IO_3", "IO_4", "IO_5", "IO_6" })
         combo(pin);
     button("RUN", QStringLiteral("RUN"), true);
     button("NET", QStringLiteral(" NET"), true);
     button("ALM", QStringLiteral("ALM"), true);
     button("SLEEP", QStringLiteral("SLEEP"), true);
-    for (const char *pin : {"IO_7", "IO_8", "IO_9"})
+    for (const char *pin : { "IO_7", "IO_8", "IO_9" })
         combo(pin, true);
     button("CFG", QStringLiteral("CFG"), true);
     label("label_27", QString());
     group("right", QStringLiteral("right"));
     combo("io_10");
     combo("io_11");
-    for (const char *pin : {"io_12", "io_13", "io_14", "io_15", "io_16", "io_17", "io_18"})
+    for (const char *pin : { "io_12", "io_13", "io_14", "io_15", "io_16", "io_17", "io_18" })
         combo(pin, true);
 
     group("groupBox_4", QStringLiteral("GroupBox"));
-    label("label_26", QStringLiteral("      版本号 客户号 频点 PANID 序列号 RxRSSI TxRSSI   MAC地址"));
+    label("label_26",
+          QStringLiteral("      版本号 客户号 频点 PANID 序列号 RxRSSI TxRSSI   MAC地址"));
     row("RssiTestDisplay", "QTextBrowser");
     group("groupBox_3", QStringLiteral("通信接口"));
     label("label_2", QStringLiteral("串口编号："));
@@ -323,10 +331,10 @@ void tst_NodeConfigWindow::fonts_data()
     QTest::addColumn<int>("pointSize");
 
     const QString yahei = QStringLiteral("微软雅黑");
-    for (const char *name : {"baudRateBox", "stopBitsBox", "ParityBox", "sleepMode",
-                             "serialPortComboBox", "fresh_Button", "openCom_Button",
-                             "serialPortComboBox_2", "fresh_Button_2", "openCom_Button_2",
-                             "cleanDeviceInfo", "readDeviceInfo", "startRssiTest", "sendDate"})
+    for (const char *name :
+         { "baudRateBox", "stopBitsBox", "ParityBox", "sleepMode", "serialPortComboBox",
+           "fresh_Button", "openCom_Button", "serialPortComboBox_2", "fresh_Button_2",
+           "openCom_Button_2", "cleanDeviceInfo", "readDeviceInfo", "startRssiTest", "sendDate" })
         QTest::newRow(name) << yahei << 10;
     QTest::newRow("lineEdit") << yahei << 9;
     QTest::newRow("NodeType") << QStringLiteral("新宋体") << -1;
@@ -352,7 +360,7 @@ void tst_NodeConfigWindow::windowFrame()
     QCOMPARE(window->maximumSize(), QSize(650, 660));
     QCOMPARE(window->size(), QSize(650, 660));
 
-    for (const char *name : {"label_28", "label_27"}) {
+    for (const char *name : { "label_28", "label_27" }) {
         const auto *picture = child<QLabel>(QString::fromLatin1(name));
         QVERIFY2(!picture->pixmap().isNull(), name);
     }
@@ -387,8 +395,8 @@ void tst_NodeConfigWindow::optionLists_data()
     QTest::newRow("IO_6") << OptionLists::pinFunctions(PinList::Three);
     QTest::newRow("io_10") << OptionLists::pinFunctions(PinList::One);
     QTest::newRow("io_11") << OptionLists::pinFunctions(PinList::Two);
-    for (const char *pin : {"IO_7", "IO_8", "IO_9", "io_12", "io_13", "io_14", "io_15", "io_16",
-                            "io_17", "io_18"})
+    for (const char *pin :
+         { "IO_7", "IO_8", "IO_9", "io_12", "io_13", "io_14", "io_15", "io_16", "io_17", "io_18" })
         QTest::newRow(pin) << QStringList();
 }
 
@@ -423,12 +431,16 @@ void tst_NodeConfigWindow::constructorEffects()
     QVERIFY(!tabWidget->isTabEnabled(1));
     QVERIFY(!child(QStringLiteral("table2"))->isEnabled());
 
-    const Enabling allOn{{"groupBox_2", true}, {"groupBox_6", true}, {"left", true},
-                         {"right", true},      {"others", true}};
+    const Enabling allOn { { "groupBox_2", true },
+                           { "groupBox_6", true },
+                           { "left", true },
+                           { "right", true },
+                           { "others", true } };
     QCOMPARE(groupStates(), allOn);
     QVERIFY(child(QStringLiteral("groupBox"))->isEnabled());
     QVERIFY(child(QStringLiteral("serialPortComboBox"))->isEnabled());
-    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(), QStringLiteral("打开串口"));
+    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
+             QStringLiteral("打开串口"));
     QCOMPARE(child<QLabel>(QStringLiteral("portStatus"))->text(), QString());
 }
 
@@ -443,14 +455,23 @@ void tst_NodeConfigWindow::portState_data()
     // Opening switches on only the two parameter groups; the pin groups and `others` stay
     // as the last close left them.
     QTest::newRow("open after start") << false << true
-        << Enabling{{"groupBox_2", true}, {"groupBox_6", true}, {"left", true},
-                    {"right", true},      {"others", true}};
+                                      << Enabling { { "groupBox_2", true },
+                                                    { "groupBox_6", true },
+                                                    { "left", true },
+                                                    { "right", true },
+                                                    { "others", true } };
     QTest::newRow("open after close") << true << true
-        << Enabling{{"groupBox_2", true}, {"groupBox_6", true}, {"left", false},
-                    {"right", false},     {"others", false}};
+                                      << Enabling { { "groupBox_2", true },
+                                                    { "groupBox_6", true },
+                                                    { "left", false },
+                                                    { "right", false },
+                                                    { "others", false } };
     QTest::newRow("close") << false << false
-        << Enabling{{"groupBox_2", false}, {"groupBox_6", false}, {"left", false},
-                    {"right", false},      {"others", false}};
+                           << Enabling { { "groupBox_2", false },
+                                         { "groupBox_6", false },
+                                         { "left", false },
+                                         { "right", false },
+                                         { "others", false } };
 }
 
 void tst_NodeConfigWindow::portState()
@@ -468,9 +489,9 @@ void tst_NodeConfigWindow::portState()
 
     QCOMPARE(groupStates(), groups);
     const QString buttonText = open ? QStringLiteral("关闭串口") : QStringLiteral("打开串口");
-    for (const char *name : {"openCom_Button", "openCom_Button_2"})
+    for (const char *name : { "openCom_Button", "openCom_Button_2" })
         QCOMPARE(child<QPushButton>(QString::fromLatin1(name))->text(), buttonText);
-    for (const char *name : {"serialPortComboBox", "serialPortComboBox_2"})
+    for (const char *name : { "serialPortComboBox", "serialPortComboBox_2" })
         QCOMPARE(child(QString::fromLatin1(name))->isEnabled(), !open);
 }
 
@@ -481,11 +502,11 @@ void tst_NodeConfigWindow::pageRule_data()
     QTest::addColumn<bool>("others");
     QTest::addColumn<bool>("groupBox_2");
 
-    QTest::newRow("open, to page 1") << true << QList<int>{1} << true << false;
-    QTest::newRow("open, page 1 and back") << true << QList<int>{1, 0} << false << true;
+    QTest::newRow("open, to page 1") << true << QList<int> { 1 } << true << false;
+    QTest::newRow("open, page 1 and back") << true << QList<int> { 1, 0 } << false << true;
     // Closed: page changes switch nothing, so both stay as built.
-    QTest::newRow("closed, to page 1") << false << QList<int>{1} << true << true;
-    QTest::newRow("closed, page 1 and back") << false << QList<int>{1, 0} << true << true;
+    QTest::newRow("closed, to page 1") << false << QList<int> { 1 } << true << true;
+    QTest::newRow("closed, page 1 and back") << false << QList<int> { 1, 0 } << true << true;
 }
 
 void tst_NodeConfigWindow::pageRule()
@@ -511,16 +532,17 @@ void tst_NodeConfigWindow::pageRule()
 void tst_NodeConfigWindow::workModeRule_data()
 {
     QTest::addColumn<bool>("pinsOffFirst"); // a close has switched left and right off
-    QTest::addColumn<QList<int>>("modes");  // WorkMode indexes, set in this order
+    QTest::addColumn<QList<int>>("modes"); // WorkMode indexes, set in this order
     QTest::addColumn<bool>("page1");
     QTest::addColumn<bool>("pins");
 
-    QTest::newRow("透传模式 leaves pins off") << true << QList<int>{1} << false << false;
-    QTest::newRow("API模式") << true << QList<int>{2} << true << true;
-    QTest::newRow("MODBUS模式") << true << QList<int>{3} << true << true;
-    QTest::newRow("DigiAPI模式") << true << QList<int>{4} << true << true;
-    QTest::newRow("empty item switches pins on") << true << QList<int>{1, 0} << false << true;
-    QTest::newRow("API模式 to 透传模式 keeps pins on") << false << QList<int>{2, 1} << false << true;
+    QTest::newRow("透传模式 leaves pins off") << true << QList<int> { 1 } << false << false;
+    QTest::newRow("API模式") << true << QList<int> { 2 } << true << true;
+    QTest::newRow("MODBUS模式") << true << QList<int> { 3 } << true << true;
+    QTest::newRow("DigiAPI模式") << true << QList<int> { 4 } << true << true;
+    QTest::newRow("empty item switches pins on") << true << QList<int> { 1, 0 } << false << true;
+    QTest::newRow("API模式 to 透传模式 keeps pins on")
+            << false << QList<int> { 2, 1 } << false << true;
 }
 
 void tst_NodeConfigWindow::workModeRule()
@@ -563,8 +585,11 @@ void tst_NodeConfigWindow::closeWhileOnPinPage()
     fakeClose();
     QCOMPARE(tabs()->currentIndex(), 0);
     QVERIFY(!tabs()->isTabEnabled(1));
-    const Enabling allOff{{"groupBox_2", false}, {"groupBox_6", false}, {"left", false},
-                          {"right", false},      {"others", false}};
+    const Enabling allOff { { "groupBox_2", false },
+                            { "groupBox_6", false },
+                            { "left", false },
+                            { "right", false },
+                            { "others", false } };
     QCOMPARE(groupStates(), allOff);
 }
 
@@ -576,9 +601,9 @@ void tst_NodeConfigWindow::portListsMirror_data()
     QTest::addColumn<QString>("to");
 
     QTest::newRow("page 0 to test page")
-        << QStringLiteral("serialPortComboBox") << QStringLiteral("serialPortComboBox_2");
+            << QStringLiteral("serialPortComboBox") << QStringLiteral("serialPortComboBox_2");
     QTest::newRow("test page to page 0")
-        << QStringLiteral("serialPortComboBox_2") << QStringLiteral("serialPortComboBox");
+            << QStringLiteral("serialPortComboBox_2") << QStringLiteral("serialPortComboBox");
 }
 
 void tst_NodeConfigWindow::portListsMirror()
@@ -586,8 +611,9 @@ void tst_NodeConfigWindow::portListsMirror()
     QFETCH(QString, from);
     QFETCH(QString, to);
 
-    const QStringList names{QStringLiteral("ttyA"), QStringLiteral("ttyB"), QStringLiteral("ttyC")};
-    for (const char *name : {"serialPortComboBox", "serialPortComboBox_2"}) {
+    const QStringList names { QStringLiteral("ttyA"), QStringLiteral("ttyB"),
+                              QStringLiteral("ttyC") };
+    for (const char *name : { "serialPortComboBox", "serialPortComboBox_2" }) {
         auto *list = child<QComboBox>(QString::fromLatin1(name));
         list->clear();
         list->addItems(names);
@@ -616,13 +642,13 @@ void tst_NodeConfigWindow::rescan()
 
     if (portOpen)
         fakeOpen();
-    for (const char *name : {"serialPortComboBox", "serialPortComboBox_2"})
+    for (const char *name : { "serialPortComboBox", "serialPortComboBox_2" })
         child<QComboBox>(QString::fromLatin1(name))->addItem(QStringLiteral("gone"));
     // The test page is never shown; its button is pressed directly.
     child<QPushButton>(button)->click();
 
     const QStringList expected = availablePortNames();
-    for (const char *name : {"serialPortComboBox", "serialPortComboBox_2"}) {
+    for (const char *name : { "serialPortComboBox", "serialPortComboBox_2" }) {
         const auto *list = child<QComboBox>(QString::fromLatin1(name));
         QStringList shown;
         for (int i = 0; i < list->count(); ++i)
@@ -637,7 +663,8 @@ void tst_NodeConfigWindow::connectWithoutPortName()
     child<QComboBox>(QStringLiteral("serialPortComboBox"))->clearEditText();
     click(QStringLiteral("openCom_Button"));
     QVERIFY(!window->serialWorker().isRunning());
-    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(), QStringLiteral("打开串口"));
+    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
+             QStringLiteral("打开串口"));
 }
 
 void tst_NodeConfigWindow::cleanButtonPlacesClearNetworkFrame()

@@ -20,34 +20,32 @@ void tst_CommandFrame::build_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("device-info request")
-        << ModuleCommand::readDeviceInfoFrame() << QByteArray::fromHex("FE 00 21 15 34");
+            << ModuleCommand::readDeviceInfoFrame() << QByteArray::fromHex("FE 00 21 15 34");
     QTest::newRow("start rssi test")
-        << ModuleCommand::startRssiTestFrame() << QByteArray::fromHex("FE 00 21 16 37");
+            << ModuleCommand::startRssiTestFrame() << QByteArray::fromHex("FE 00 21 16 37");
     QTest::newRow("stop rssi test")
-        << ModuleCommand::stopRssiTestFrame() << QByteArray::fromHex("FE 00 21 17 36");
+            << ModuleCommand::stopRssiTestFrame() << QByteArray::fromHex("FE 00 21 17 36");
     QTest::newRow("save and restart")
-        << ModuleCommand::saveAndRestartFrame() << QByteArray::fromHex("FE 01 41 00 00 40");
-    QTest::newRow("clear network")
-        << ModuleCommand::clearNetworkFrame()
-        << QByteArray::fromHex("FE 05 21 09 03 00 00 01 02 2D");
+            << ModuleCommand::saveAndRestartFrame() << QByteArray::fromHex("FE 01 41 00 00 40");
+    QTest::newRow("clear network") << ModuleCommand::clearNetworkFrame()
+                                   << QByteArray::fromHex("FE 05 21 09 03 00 00 01 02 2D");
     QTest::newRow("nv write 0x0403 = 02")
-        << ModuleCommand::nvWriteFrame(0x0403, 0, QByteArray::fromHex("02"))
-        << QByteArray::fromHex("FE 05 21 09 03 04 00 01 02 29");
+            << ModuleCommand::nvWriteFrame(0x0403, 0, QByteArray::fromHex("02"))
+            << QByteArray::fromHex("FE 05 21 09 03 04 00 01 02 29");
     QTest::newRow("nv write 0x0087 = 01 (Router)")
-        << ModuleCommand::nvWriteFrame(0x0087, 0, QByteArray::fromHex("01"))
-        << QByteArray::fromHex("FE 05 21 09 87 00 00 01 01 AA");
+            << ModuleCommand::nvWriteFrame(0x0087, 0, QByteArray::fromHex("01"))
+            << QByteArray::fromHex("FE 05 21 09 87 00 00 01 01 AA");
     QTest::newRow("16-bit value low byte first")
-        << ModuleCommand::nvWriteFrame(0x0083, 0, QByteArray::fromHex("3412"))
-        << QByteArray::fromHex("FE 06 21 09 83 00 00 02 34 12 89");
-    for (const int v : {0x00, 0x35, 0xFF}) {
+            << ModuleCommand::nvWriteFrame(0x0083, 0, QByteArray::fromHex("3412"))
+            << QByteArray::fromHex("FE 06 21 09 83 00 00 02 34 12 89");
+    for (const int v : { 0x00, 0x35, 0xFF }) {
         QTest::addRow("tx power %02X", v)
-            << CommandFrame::build(0x21, 0x14, QByteArray(1, char(v)))
-            << QByteArray::fromHex("FE 01 21 14") + char(v) + char(0x34 ^ v);
+                << CommandFrame::build(0x21, 0x14, QByteArray(1, char(v)))
+                << QByteArray::fromHex("FE 01 21 14") + char(v) + char(0x34 ^ v);
     }
-    QTest::newRow("255-byte payload")
-        << CommandFrame::build(0x21, 0x24, QByteArray(255, '\x01'))
-        << QByteArray::fromHex("FE FF 21 24") + QByteArray(255, '\x01')
-               + char(0xFF ^ 0x21 ^ 0x24 ^ 0x01);
+    QTest::newRow("255-byte payload") << CommandFrame::build(0x21, 0x24, QByteArray(255, '\x01'))
+                                      << QByteArray::fromHex("FE FF 21 24")
+                    + QByteArray(255, '\x01') + char(0xFF ^ 0x21 ^ 0x24 ^ 0x01);
 }
 
 void tst_CommandFrame::build()
@@ -70,12 +68,12 @@ void tst_CommandFrame::isIntact_data()
     QTest::newRow("empty") << QByteArray() << false;
     QTest::newRow("header only") << QByteArray::fromHex("FE 00 21 15") << false;
     QTest::newRow("LEN beyond the bytes") << QByteArray::fromHex("FE 05 21 09 03 00 00") << false;
-    QTest::newRow("LEN 255 over 10 bytes") << QByteArray::fromHex("FE FF 21 09 03 00 00 01 02 2D")
-                                           << false;
+    QTest::newRow("LEN 255 over 10 bytes")
+            << QByteArray::fromHex("FE FF 21 09 03 00 00 01 02 2D") << false;
     QTest::newRow("clear network truncated by one")
-        << QByteArray::fromHex("FE 05 21 09 03 00 00 01 02") << false;
+            << QByteArray::fromHex("FE 05 21 09 03 00 00 01 02") << false;
     QTest::newRow("corrupted payload")
-        << QByteArray::fromHex("FE 05 21 09 03 00 00 01 03 2D") << false;
+            << QByteArray::fromHex("FE 05 21 09 03 00 00 01 03 2D") << false;
 }
 
 void tst_CommandFrame::isIntact()

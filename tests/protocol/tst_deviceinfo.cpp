@@ -11,13 +11,13 @@ using DeviceInfoReply::DeviceInfo;
 namespace {
 
 // A reply with every field set to something recognisable, worked out by hand below.
-const QByteArray FullReply = QByteArray::fromHex(
-    "FE 39 61 08"
-    " 01 34 12 CD AB 00 88 00 00 02 02 01 01 0B 95 04"  // offsets 4–19
-    " 01 02 03 04 05 06 07 08 04 02 01 0A 1E 8B 03"     // 20–34
-    " 10 08 09 05 0B 10 20 20 03 0B 05 AA BB CC"        // 35–48
-    " 02 01 FF 00 11 22 33 44 55 66 77 88"              // 49–60
-    " 3B");
+const QByteArray FullReply =
+        QByteArray::fromHex("FE 39 61 08"
+                            " 01 34 12 CD AB 00 88 00 00 02 02 01 01 0B 95 04" // offsets 4–19
+                            " 01 02 03 04 05 06 07 08 04 02 01 0A 1E 8B 03" // 20–34
+                            " 10 08 09 05 0B 10 20 20 03 0B 05 AA BB CC" // 35–48
+                            " 02 01 FF 00 11 22 33 44 55 66 77 88" // 49–60
+                            " 3B");
 
 // The full reply with the bytes at offset replaced and the check byte made right again.
 QByteArray patched(int offset, const QByteArray &bytes)
@@ -43,40 +43,40 @@ QMap<QString, QString> fields(const DeviceInfo &info)
 {
     const auto n = [](int value) { return QString::number(value); };
     return {
-        {"NodeType", n(info.nodeTypeIndex)},
-        {"NetId", info.netId},
-        {"ShortAddr", info.shortAddr},
-        {"channelBit", info.channelBit ? n(*info.channelBit) : QStringLiteral("none")},
-        {"OutPut", n(info.outPutIndex)},
-        {"SendMode", n(info.sendModeIndex)},
-        {"AddrMode", n(info.addrModeIndex)},
-        {"SendAddrMode", n(info.sendAddrModeIndex)},
-        {"SlpCycle", info.slpCycle},
-        {"TxPower", info.txPower},
-        {"baudRateBox", n(info.baudRateIndex)},
-        {"MACAddr", info.macAddr},
-        {"stopBitsBox", n(info.stopBitsIndex)},
-        {"ParityBox", n(info.parityIndex)},
-        {"sleepMode", n(info.sleepModeIndex)},
-        {"UartTimeout", info.uartTimeout},
-        {"workTimeOut", info.workTimeOut},
-        {"version", info.version},
-        {"workModeByte", n(info.workMode)},
-        {"io1Code", n(info.io1Code)},
-        {"IO_1", n(info.io1Index)},
-        {"IO_2", n(info.io2Index)},
-        {"IO_3", n(info.io3Index)},
-        {"IO_4", n(info.io4Index)},
-        {"IO_5", n(info.io5Index)},
-        {"IO_6", n(info.io6Index)},
-        {"io_10", n(info.io10Index)},
-        {"io_11", n(info.io11Index)},
-        {"Divider", info.divider},
-        {"frequency", info.frequency ? n(int(*info.frequency)) : QStringLiteral("none")},
-        {"Frequency", info.frequencyText},
-        {"DesAddr", info.desAddr},
-        {"AutoSendTimeOut", info.autoSendTimeOut},
-        {"ExtPanID", info.extPanId},
+        { "NodeType", n(info.nodeTypeIndex) },
+        { "NetId", info.netId },
+        { "ShortAddr", info.shortAddr },
+        { "channelBit", info.channelBit ? n(*info.channelBit) : QStringLiteral("none") },
+        { "OutPut", n(info.outPutIndex) },
+        { "SendMode", n(info.sendModeIndex) },
+        { "AddrMode", n(info.addrModeIndex) },
+        { "SendAddrMode", n(info.sendAddrModeIndex) },
+        { "SlpCycle", info.slpCycle },
+        { "TxPower", info.txPower },
+        { "baudRateBox", n(info.baudRateIndex) },
+        { "MACAddr", info.macAddr },
+        { "stopBitsBox", n(info.stopBitsIndex) },
+        { "ParityBox", n(info.parityIndex) },
+        { "sleepMode", n(info.sleepModeIndex) },
+        { "UartTimeout", info.uartTimeout },
+        { "workTimeOut", info.workTimeOut },
+        { "version", info.version },
+        { "workModeByte", n(info.workMode) },
+        { "io1Code", n(info.io1Code) },
+        { "IO_1", n(info.io1Index) },
+        { "IO_2", n(info.io2Index) },
+        { "IO_3", n(info.io3Index) },
+        { "IO_4", n(info.io4Index) },
+        { "IO_5", n(info.io5Index) },
+        { "IO_6", n(info.io6Index) },
+        { "io_10", n(info.io10Index) },
+        { "io_11", n(info.io11Index) },
+        { "Divider", info.divider },
+        { "frequency", info.frequency ? n(int(*info.frequency)) : QStringLiteral("none") },
+        { "Frequency", info.frequencyText },
+        { "DesAddr", info.desAddr },
+        { "AutoSendTimeOut", info.autoSendTimeOut },
+        { "ExtPanID", info.extPanId },
     };
 }
 
@@ -103,41 +103,41 @@ void tst_DeviceInfo::fullReply()
     QVERIFY(CommandFrame::isIntact(FullReply));
     const auto info = DeviceInfoReply::scan(FullReply);
     QVERIFY(info);
-    const QMap<QString, QString> expected{
-        {"NodeType", "2"},                     // 01 Router
-        {"NetId", "1234"},                     // 34 12
-        {"ShortAddr", "ABCD"},                 // CD AB
-        {"channelBit", "15"},                  // 00 88 00 00: bits 11 and 15
-        {"OutPut", "2"},                       // 02 yes
-        {"SendMode", "3"},                     // 02 点对点
-        {"AddrMode", "2"},                     // 01 ASCII
-        {"SendAddrMode", "2"},                 // 01 长地址
-        {"SlpCycle", "5"},                     // 0B halved
-        {"TxPower", "19"},                     // 95, variant column
-        {"baudRateBox", "5"},                  // 04 115200
-        {"MACAddr", "0807060504030201"},       // offset 27 first
-        {"stopBitsBox", "2"},                  // 04
-        {"ParityBox", "3"},                    // 02 偶校验
-        {"sleepMode", "2"},                    // 01 IO控制休眠
-        {"UartTimeout", "10"},                 // 0A
-        {"workTimeOut", "30"},                 // 1E
-        {"version", "1.1.1"},                  // 8B
-        {"workModeByte", "3"},                 // API模式
-        {"io1Code", "16"},                     // 10
-        {"IO_1", "4"},                         // PWM输出 in list 1
-        {"IO_2", "7"},                         // 08 0-5V输入 in list 2
-        {"IO_3", "4"},                         // 09 DS18B20 in list 3
-        {"IO_4", "5"},                         // 05 4-20MA输入
-        {"IO_5", "7"},                         // 0B DHT21
-        {"IO_6", "0"},                         // 10 PWM: not in list 3
-        {"io_10", "6"},                        // 0B DHT21 in list 1
-        {"io_11", "6"},                        // 05 4-20MA输入 in list 2
-        {"Divider", "0032"},                   // 20
-        {"frequency", "40000"},                // 32 000 000 / 800 (20 03)
-        {"Frequency", "00009C40"},
-        {"DesAddr", "0102"},                   // 02 01
-        {"AutoSendTimeOut", "00FF"},           // FF 00
-        {"ExtPanID", "8877665544332211"},      // offset 60 first
+    const QMap<QString, QString> expected {
+        { "NodeType", "2" }, // 01 Router
+        { "NetId", "1234" }, // 34 12
+        { "ShortAddr", "ABCD" }, // CD AB
+        { "channelBit", "15" }, // 00 88 00 00: bits 11 and 15
+        { "OutPut", "2" }, // 02 yes
+        { "SendMode", "3" }, // 02 点对点
+        { "AddrMode", "2" }, // 01 ASCII
+        { "SendAddrMode", "2" }, // 01 长地址
+        { "SlpCycle", "5" }, // 0B halved
+        { "TxPower", "19" }, // 95, variant column
+        { "baudRateBox", "5" }, // 04 115200
+        { "MACAddr", "0807060504030201" }, // offset 27 first
+        { "stopBitsBox", "2" }, // 04
+        { "ParityBox", "3" }, // 02 偶校验
+        { "sleepMode", "2" }, // 01 IO控制休眠
+        { "UartTimeout", "10" }, // 0A
+        { "workTimeOut", "30" }, // 1E
+        { "version", "1.1.1" }, // 8B
+        { "workModeByte", "3" }, // API模式
+        { "io1Code", "16" }, // 10
+        { "IO_1", "4" }, // PWM输出 in list 1
+        { "IO_2", "7" }, // 08 0-5V输入 in list 2
+        { "IO_3", "4" }, // 09 DS18B20 in list 3
+        { "IO_4", "5" }, // 05 4-20MA输入
+        { "IO_5", "7" }, // 0B DHT21
+        { "IO_6", "0" }, // 10 PWM: not in list 3
+        { "io_10", "6" }, // 0B DHT21 in list 1
+        { "io_11", "6" }, // 05 4-20MA输入 in list 2
+        { "Divider", "0032" }, // 20
+        { "frequency", "40000" }, // 32 000 000 / 800 (20 03)
+        { "Frequency", "00009C40" },
+        { "DesAddr", "0102" }, // 02 01
+        { "AutoSendTimeOut", "00FF" }, // FF 00
+        { "ExtPanID", "8877665544332211" }, // offset 60 first
     };
     QCOMPARE(::fields(*info), expected);
 }
@@ -257,11 +257,11 @@ void tst_DeviceInfo::txPowerTable_data()
     QTest::addColumn<QString>("plain");
 
     const char *const rows[][3] = {
-        {"15", "11", "-22"}, {"25", "12", "-22"}, {"35", "13", "-17"}, {"45", "14", "-15"},
-        {"55", "15", "-13"}, {"65", "16", "-11"}, {"75", "17", "-9"},  {"85", "18", "-6"},
-        {"95", "19", "-4"},  {"A5", "20", "-3"},  {"B5", "17", "-2"},  {"C5", "18", "-1"},
-        {"D5", "19", "1"},   {"E5", "20", "3"},   {"F5", "21", "3.5"}, {"00", "20", "3.5"},
-        {"05", "20", "3.5"}, {"16", "20", "3.5"}, {"FF", "20", "3.5"},
+        { "15", "11", "-22" }, { "25", "12", "-22" }, { "35", "13", "-17" }, { "45", "14", "-15" },
+        { "55", "15", "-13" }, { "65", "16", "-11" }, { "75", "17", "-9" },  { "85", "18", "-6" },
+        { "95", "19", "-4" },  { "A5", "20", "-3" },  { "B5", "17", "-2" },  { "C5", "18", "-1" },
+        { "D5", "19", "1" },   { "E5", "20", "3" },   { "F5", "21", "3.5" }, { "00", "20", "3.5" },
+        { "05", "20", "3.5" }, { "16", "20", "3.5" }, { "FF", "20", "3.5" },
     };
     for (const auto &r : rows) {
         QTest::addRow("code %s", r[0]) << QByteArray(r[0]).toInt(nullptr, 16)
@@ -313,45 +313,46 @@ void tst_DeviceInfo::scan_data()
     // Answer to an NV write: SRSP 0x61 0x09, status 0.
     const QByteArray writeReply = QByteArray::fromHex("FE 01 61 09 00 69");
 
-    QTest::newRow("nothing") << QByteArray() << QStringList{"无数据返回"} << QString();
-    QTest::newRow("no start byte") << QByteArray::fromHex("00 11 22 FD") << QStringList()
-                                   << QString();
-    QTest::newRow("reply alone") << a << QStringList{ok} << "AA01";
-    QTest::newRow("garbage before") << QByteArray::fromHex("00 11 FD 7E") + a << QStringList{ok}
-                                    << "AA01";
+    QTest::newRow("nothing") << QByteArray() << QStringList { "无数据返回" } << QString();
+    QTest::newRow("no start byte")
+            << QByteArray::fromHex("00 11 22 FD") << QStringList() << QString();
+    QTest::newRow("reply alone") << a << QStringList { ok } << "AA01";
+    QTest::newRow("garbage before")
+            << QByteArray::fromHex("00 11 FD 7E") + a << QStringList { ok } << "AA01";
     QTest::newRow("garbage with a start byte before")
-        << QByteArray::fromHex("00 FE 11 22 33 44 55 66 77") + a << QStringList{invalid, ok}
-        << "AA01";
-    QTest::newRow("garbage after") << a + QByteArray::fromHex("FE 12 34") << QStringList{ok}
-                                   << "AA01";
+            << QByteArray::fromHex("00 FE 11 22 33 44 55 66 77") + a << QStringList { invalid, ok }
+            << "AA01";
+    QTest::newRow("garbage after")
+            << a + QByteArray::fromHex("FE 12 34") << QStringList { ok } << "AA01";
     QTest::newRow("bad check byte, then a good reply")
-        << withBadCheckByte(a) + b << QStringList{badCheck, ok} << "BB02";
-    QTest::newRow("two replies: the first is taken") << a + b << QStringList{ok} << "AA01";
-    QTest::newRow("reply to a write") << writeReply << QStringList{invalid} << QString();
+            << withBadCheckByte(a) + b << QStringList { badCheck, ok } << "BB02";
+    QTest::newRow("two replies: the first is taken") << a + b << QStringList { ok } << "AA01";
+    QTest::newRow("reply to a write") << writeReply << QStringList { invalid } << QString();
     QTest::newRow("reply to a write, then device info")
-        << writeReply + a << QStringList{invalid, ok} << "AA01";
-    QTest::newRow("header only") << QByteArray::fromHex("FE 39 61 08") << QStringList{invalid}
+            << writeReply + a << QStringList { invalid, ok } << "AA01";
+    QTest::newRow("header only") << QByteArray::fromHex("FE 39 61 08") << QStringList { invalid }
                                  << QString();
-    QTest::newRow("start byte last") << QByteArray::fromHex("00 FE") << QStringList{invalid}
-                                     << QString();
-    QTest::newRow("truncated to 40 bytes") << a.left(40) << QStringList{invalid} << QString();
-    QTest::newRow("truncated by one") << a.chopped(1) << QStringList{invalid} << QString();
+    QTest::newRow("start byte last")
+            << QByteArray::fromHex("00 FE") << QStringList { invalid } << QString();
+    QTest::newRow("truncated to 40 bytes") << a.left(40) << QStringList { invalid } << QString();
+    QTest::newRow("truncated by one") << a.chopped(1) << QStringList { invalid } << QString();
     // The cut reply's LEN reaches into the whole one: its check byte fails, the next is taken.
-    QTest::newRow("truncated, then whole") << a.left(30) + b << QStringList{badCheck, ok}
-                                           << "BB02";
+    QTest::newRow("truncated, then whole")
+            << a.left(30) + b << QStringList { badCheck, ok } << "BB02";
     {
         QByteArray shortPayload = a.mid(4, 56);
         QTest::newRow("LEN 56 too small for the fields")
-            << CommandFrame::build(0x61, 0x08, shortPayload) << QStringList{invalid} << QString();
+                << CommandFrame::build(0x61, 0x08, shortPayload) << QStringList { invalid }
+                << QString();
     }
     {
         QByteArray longPayload = a.mid(4, 57) + QByteArray::fromHex("01 02 03");
         QTest::newRow("LEN 60 with bytes after the fields")
-            << CommandFrame::build(0x61, 0x08, longPayload) << QStringList{ok} << "AA01";
+                << CommandFrame::build(0x61, 0x08, longPayload) << QStringList { ok } << "AA01";
     }
     QTest::newRow("LEN FF over a short buffer")
-        << QByteArray::fromHex("FE FF 61 08 00 00 00 00 00 00") << QStringList{invalid}
-        << QString();
+            << QByteArray::fromHex("FE FF 61 08 00 00 00 00 00 00") << QStringList { invalid }
+            << QString();
 }
 
 void tst_DeviceInfo::scan()

@@ -38,10 +38,9 @@ void tst_RxLog::rssiReportLine_data()
     QTest::addColumn<QString>("line");
 
     const QString head = QStringLiteral(
-        "14:05:09软件版本：01  客户：02  频点：0B  PAN ID：3412  序列号：05  TxRSSI：");
-    QTest::newRow("typical report")
-        << QByteArray::fromHex("01 02 0B 34 12 05 D2 C8")
-        << head + QStringLiteral("-45  RxRSSI：-55");
+            "14:05:09软件版本：01  客户：02  频点：0B  PAN ID：3412  序列号：05  TxRSSI：");
+    QTest::newRow("typical report") << QByteArray::fromHex("01 02 0B 34 12 05 D2 C8")
+                                    << head + QStringLiteral("-45  RxRSSI：-55");
     QTest::newRow("7F wraps to -128") << QByteArray::fromHex("01 02 0B 34 12 05 7F 7F")
                                       << head + QStringLiteral("-128  RxRSSI：-128");
     QTest::newRow("FF shows 00") << QByteArray::fromHex("01 02 0B 34 12 05 FF FF")
@@ -51,9 +50,9 @@ void tst_RxLog::rssiReportLine_data()
     QTest::newRow("04 shows 05, zero-padded") << QByteArray::fromHex("01 02 0B 34 12 05 04 63")
                                               << head + QStringLiteral("05  RxRSSI：100");
     QTest::newRow("upper-case hex fields")
-        << QByteArray::fromHex("AB CD EF 00 FF 9A 00 00")
-        << QStringLiteral("14:05:09软件版本：AB  客户：CD  频点：EF  PAN ID：00FF  序列号：9A"
-                          "  TxRSSI：01  RxRSSI：01");
+            << QByteArray::fromHex("AB CD EF 00 FF 9A 00 00")
+            << QStringLiteral("14:05:09软件版本：AB  客户：CD  频点：EF  PAN ID：00FF  序列号：9A"
+                              "  TxRSSI：01  RxRSSI：01");
 }
 
 void tst_RxLog::rssiReportLine()
@@ -71,7 +70,7 @@ void tst_RxLog::dumpLine_data()
 
     const QString head = QStringLiteral("14:05:09 收到数据: ");
     QTest::newRow("three bytes, trailing blank")
-        << QByteArray::fromHex("FE 00 21") << head + QStringLiteral("FE 00 21 ");
+            << QByteArray::fromHex("FE 00 21") << head + QStringLiteral("FE 00 21 ");
     QTest::newRow("empty delivery") << QByteArray() << head;
     QTest::newRow("seven bytes") << QByteArray::fromHex("01 02 0B 34 12 05 D2")
                                  << head + QStringLiteral("01 02 0B 34 12 05 D2 ");

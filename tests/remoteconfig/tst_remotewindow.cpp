@@ -3,11 +3,11 @@
 #include "remotecatalogue.h"
 
 #ifdef HAVE_SIMMODULE
-#include "simulatedmodule.h"
+#    include "simulatedmodule.h"
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
+#    include <fcntl.h>
+#    include <termios.h>
+#    include <unistd.h>
 #endif
 
 #include <QComboBox>
@@ -84,8 +84,14 @@ private:
             qWarning() << "no widget" << name;
         return widget;
     }
-    QComboBox *box(const char *name) const { return child<QComboBox>(name); }
-    QString labelText(const char *name) const { return child<QLabel>(name)->text(); }
+    QComboBox *box(const char *name) const
+    {
+        return child<QComboBox>(name);
+    }
+    QString labelText(const char *name) const
+    {
+        return child<QLabel>(name)->text();
+    }
     // Picks an entry as the user would; fails the test if the list does not hold it.
     void choose(const char *boxName, const QString &text);
     void typeInto(const char *editName, const QString &text);
@@ -148,13 +154,13 @@ void tst_RemoteWindow::startState()
 
     QCOMPARE(items(box("CMD_type")), RemoteCatalogue::commands());
     QCOMPARE(box("CMD_type")->currentIndex(), 0);
-    for (const char *name : {"NVID_IO", "Type_IOport", "comboBox"}) {
+    for (const char *name : { "NVID_IO", "Type_IOport", "comboBox" }) {
         QCOMPARE(box(name)->count(), 0);
         QVERIFY(!box(name)->isEnabled());
     }
     QVERIFY(child<QLineEdit>("function")->text().isEmpty());
     QVERIFY(!child<QLineEdit>("function")->isEnabled());
-    for (const char *name : {"canshu", "Type_IOport_label", "NVID_IO_Label", "function_label"})
+    for (const char *name : { "canshu", "Type_IOport_label", "NVID_IO_Label", "function_label" })
         QVERIFY(labelText(name).isEmpty());
     QCOMPARE(child<QLineEdit>("DesAddr")->text(), QStringLiteral("00 00"));
     QCOMPARE(child<QLineEdit>("DesAddr")->maxLength(), 5);
@@ -196,20 +202,20 @@ void tst_RemoteWindow::rowState_data()
 
     QTest::newRow("nothing chosen") << QString() << QString() << QString() << None << None
                                     << QString() << None << false << false << QString();
-    for (const char *scan : {"启动节点扫描", "关闭节点扫描"}) {
+    for (const char *scan : { "启动节点扫描", "关闭节点扫描" }) {
         QTest::newRow(scan) << QString::fromUtf8(scan) << QString() << QString() << None << None
                             << QString() << None << false << false << QString();
     }
-    QTest::newRow("write IO config") << Write << QString() << paramCaption << parameters()
-                                     << pins() << QStringLiteral("管脚号") << pm1 << true << false
-                                     << QString();
-    for (const char *choice : {"节点类型", "无线频点", "波特率", "PWM分频", "工作模式"}) {
+    QTest::newRow("write IO config")
+            << Write << QString() << paramCaption << parameters() << pins()
+            << QStringLiteral("管脚号") << pm1 << true << false << QString();
+    for (const char *choice : { "节点类型", "无线频点", "波特率", "PWM分频", "工作模式" }) {
         const QString name = QString::fromUtf8(choice);
-        QTest::addRow("write %s", choice) << Write << name << paramCaption << parameters()
-                                          << choices(name) << name << None << false << false
-                                          << QString();
+        QTest::addRow("write %s", choice)
+                << Write << name << paramCaption << parameters() << choices(name) << name << None
+                << false << false << QString();
     }
-    for (const char *text : {"PAN ID", "PWM频率", "扩展PAN ID"}) {
+    for (const char *text : { "PAN ID", "PWM频率", "扩展PAN ID" }) {
         const QString name = QString::fromUtf8(text);
         QTest::addRow("write %s", text) << Write << name << paramCaption << parameters() << None
                                         << QString() << None << false << true << name;
@@ -217,13 +223,13 @@ void tst_RemoteWindow::rowState_data()
     // Reading keeps the functions of PM1 from the IO row, disabled.
     QTest::newRow("read IO config") << Read << QString() << paramCaption << parameters() << None
                                     << QString() << pm1 << false << false << QString();
-    QTest::newRow("read a choice") << Read << QStringLiteral("校验位") << paramCaption
-                                   << parameters() << None << QString() << None << false << false
-                                   << QString();
+    QTest::newRow("read a choice")
+            << Read << QStringLiteral("校验位") << paramCaption << parameters() << None << QString()
+            << None << false << false << QString();
     QTest::newRow("read a text parameter")
-        << Read << QStringLiteral("短地址") << paramCaption << parameters() << None << QString()
-        << None << false << false << QStringLiteral("短地址");
-    for (const char *plain : {"擦除组网信息", "远程重启", "数据采集"}) {
+            << Read << QStringLiteral("短地址") << paramCaption << parameters() << None << QString()
+            << None << false << false << QStringLiteral("短地址");
+    for (const char *plain : { "擦除组网信息", "远程重启", "数据采集" }) {
         QTest::newRow(plain) << QString::fromUtf8(plain) << QString() << QString() << None << None
                              << QString() << None << false << false << QString();
     }
@@ -287,9 +293,9 @@ void tst_RemoteWindow::pinChoiceReloadsFunctions()
     QCOMPARE(box("comboBox")->currentText(), QStringLiteral("无"));
 
     choose("Type_IOport", QStringLiteral("AD1"));
-    const QStringList ad{QStringLiteral("无"), QStringLiteral("开关量采集"),
-                         QStringLiteral("高低电平输出"), QStringLiteral("4-20MA输入"),
-                         QStringLiteral("0-5V输入"), QStringLiteral("DS18B20")};
+    const QStringList ad { QStringLiteral("无"),           QStringLiteral("开关量采集"),
+                           QStringLiteral("高低电平输出"), QStringLiteral("4-20MA输入"),
+                           QStringLiteral("0-5V输入"),     QStringLiteral("DS18B20") };
     QCOMPARE(items(box("comboBox")), ad);
     QVERIFY(box("comboBox")->isEnabled());
 
@@ -345,36 +351,37 @@ void tst_RemoteWindow::build_data()
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("write channel 0x0D")
-        << Write << QStringLiteral("无线频点") << QStringLiteral("0x0D") << QString() << QString()
-        << QString() << QStringLiteral("FE 09 21 18 00 00 84 00 00 00 20 00 00 94")
-        << QByteArray::fromHex("FE 09 21 18 00 00 84 00 00 00 20 00 00 94");
+            << Write << QStringLiteral("无线频点") << QStringLiteral("0x0D") << QString()
+            << QString() << QString() << QStringLiteral("FE 09 21 18 00 00 84 00 00 00 20 00 00 94")
+            << QByteArray::fromHex("FE 09 21 18 00 00 84 00 00 00 20 00 00 94");
     QTest::newRow("write PWM frequency 1000 Hz")
-        << Write << QStringLiteral("PWM频率") << QString() << QString() << QString()
-        << QStringLiteral("00 00 03 E8") << QStringLiteral("FE 07 21 18 00 00 06 04 00 00 7D  41")
-        << QByteArray::fromHex("FE 07 21 18 00 00 06 04 00 00 7D 41");
+            << Write << QStringLiteral("PWM频率") << QString() << QString() << QString()
+            << QStringLiteral("00 00 03 E8")
+            << QStringLiteral("FE 07 21 18 00 00 06 04 00 00 7D  41")
+            << QByteArray::fromHex("FE 07 21 18 00 00 06 04 00 00 7D 41");
     QTest::newRow("IO config PM3 PWM output")
-        << Write << QStringLiteral("IO功能配置") << QStringLiteral("PM3")
-        << QStringLiteral("PWM输出") << QString() << QString()
-        << QStringLiteral("FE 06 21 18 00 00 16 04 0A 10 37")
-        << QByteArray::fromHex("FE 06 21 18 00 00 16 04 0A 10 37");
+            << Write << QStringLiteral("IO功能配置") << QStringLiteral("PM3")
+            << QStringLiteral("PWM输出") << QString() << QString()
+            << QStringLiteral("FE 06 21 18 00 00 16 04 0A 10 37")
+            << QByteArray::fromHex("FE 06 21 18 00 00 16 04 0A 10 37");
     QTest::newRow("read IO config reads offset 0")
-        << Read << QStringLiteral("IO功能配置") << QString() << QString() << QString() << QString()
-        << QStringLiteral("FE 05 21 19 00 00 16 04 00 2F")
-        << QByteArray::fromHex("FE 05 21 19 00 00 16 04 00 2F");
+            << Read << QStringLiteral("IO功能配置") << QString() << QString() << QString()
+            << QString() << QStringLiteral("FE 05 21 19 00 00 16 04 00 2F")
+            << QByteArray::fromHex("FE 05 21 19 00 00 16 04 00 2F");
     QTest::newRow("level output AD1 high")
-        << QStringLiteral("高低电平输出") << QStringLiteral("AD1") << QString()
-        << QStringLiteral("高") << QString() << QString()
-        << QStringLiteral("FE 06 21 25 00 00 03 04 00 01 04")
-        << QByteArray::fromHex("FE 06 21 25 00 00 03 04 00 01 04");
+            << QStringLiteral("高低电平输出") << QStringLiteral("AD1") << QString()
+            << QStringLiteral("高") << QString() << QString()
+            << QStringLiteral("FE 06 21 25 00 00 03 04 00 01 04")
+            << QByteArray::fromHex("FE 06 21 25 00 00 03 04 00 01 04");
     QTest::newRow("PWM output PM4 duty 50")
-        << QStringLiteral("PWM占空比输出") << QStringLiteral("PM4") << QString() << QString()
-        << QString() << QStringLiteral("50") << QStringLiteral("FE 05 21 25 00 00 0B 10 50 4A")
-        << QByteArray::fromHex("FE 05 21 25 00 00 0B 10 50 4A");
+            << QStringLiteral("PWM占空比输出") << QStringLiteral("PM4") << QString() << QString()
+            << QString() << QStringLiteral("50") << QStringLiteral("FE 05 21 25 00 00 0B 10 50 4A")
+            << QByteArray::fromHex("FE 05 21 25 00 00 0B 10 50 4A");
     QTest::newRow("serial data to 12 34")
-        << QStringLiteral("串口数据") << QString() << QString() << QString()
-        << QStringLiteral("12 34") << QStringLiteral("AA BB")
-        << QStringLiteral("FE 04 21 24 12 34 AA BB 36")
-        << QByteArray::fromHex("FE 04 21 24 12 34 AA BB 36");
+            << QStringLiteral("串口数据") << QString() << QString() << QString()
+            << QStringLiteral("12 34") << QStringLiteral("AA BB")
+            << QStringLiteral("FE 04 21 24 12 34 AA BB 36")
+            << QByteArray::fromHex("FE 04 21 24 12 34 AA BB 36");
 }
 
 void tst_RemoteWindow::build()
@@ -500,7 +507,7 @@ void tst_RemoteWindow::logLine_data()
 
     QTest::newRow("empty delivery") << QByteArray() << QStringLiteral(" 收到数据: ");
     QTest::newRow("three bytes end in a blank")
-        << QByteArray::fromHex("FE 01 61") << QStringLiteral(" 收到数据: FE 01 61 ");
+            << QByteArray::fromHex("FE 01 61") << QStringLiteral(" 收到数据: FE 01 61 ");
     QByteArray many;
     QString manyText = QStringLiteral(" 收到数据: ");
     for (int i = 0; i < 600; ++i) {
@@ -611,7 +618,7 @@ speed_t lineSpeed(const QString &path)
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return B0;
-    termios tio{};
+    termios tio {};
     const speed_t speed = ::tcgetattr(fd, &tio) == 0 ? ::cfgetospeed(&tio) : B0;
     ::close(fd);
     return speed;

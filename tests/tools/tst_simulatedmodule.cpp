@@ -23,9 +23,9 @@ constexpr int ReplySize = 62;
 // Router, PAN 1A2B, short 0001, channel 15, MAC, API mode with pins, divider 32, divisor 800,
 // DesAddr 0000, auto-send FFFF, ext PAN ID, version 8B, tx power 35.
 const QByteArray InitialReply = QByteArray::fromHex(
-    "FE 39 61 08 01 2B 1A 01 00 00 80 00 00 01 00 00 00 14 35 02 77 66 55 44 33 22 11 00 00 00"
-    "00 05 0A 8B 03 04 02 09 FF FF FF 20 20 03 10 FF 00 00 00 00 00 FF FF EF CD AB 89 67 45 23"
-    "01 58");
+        "FE 39 61 08 01 2B 1A 01 00 00 80 00 00 01 00 00 00 14 35 02 77 66 55 44 33 22 11 00 00 00"
+        "00 05 0A 8B 03 04 02 09 FF FF FF 20 20 03 10 FF 00 00 00 00 00 FF FF EF CD AB 89 67 45 23"
+        "01 58");
 
 struct Arrival
 {
@@ -41,14 +41,14 @@ QList<Arrival> readArrivals(int fd, int want, int timeoutMs)
     clock.start();
     int total = 0;
     while (total < want && clock.elapsed() < timeoutMs) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p { fd, POLLIN, 0 };
         if (::poll(&p, 1, int(timeoutMs - clock.elapsed())) <= 0)
             continue;
         char buffer[4096];
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0)
             break;
-        arrivals.append({clock.elapsed(), QByteArray(buffer, int(n))});
+        arrivals.append({ clock.elapsed(), QByteArray(buffer, int(n)) });
         total += int(n);
     }
     return arrivals;
@@ -115,7 +115,7 @@ void tst_SimulatedModule::init()
         QSKIP("No pseudo-terminal can be opened here");
     m_fd = ::open(m_module->devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     QVERIFY2(m_fd >= 0, qPrintable(m_module->devicePath()));
-    termios tio{};
+    termios tio {};
     QCOMPARE(::tcgetattr(m_fd, &tio), 0);
     ::cfmakeraw(&tio);
     QCOMPARE(::tcsetattr(m_fd, TCSANOW, &tio), 0);
@@ -152,31 +152,32 @@ void tst_SimulatedModule::writeShowsInNextReply_data()
     using ModuleCommand::nvWriteFrame;
     QTest::newRow("node type") << nvWriteFrame(0x0087, 0, QByteArray::fromHex("02")) << 4
                                << QByteArray::fromHex("02");
-    QTest::newRow("PAN ID, low byte first")
-        << nvWriteFrame(0x0083, 0, QByteArray::fromHex("34 12")) << 5
-        << QByteArray::fromHex("34 12");
+    QTest::newRow("PAN ID, low byte first") << nvWriteFrame(0x0083, 0, QByteArray::fromHex("34 12"))
+                                            << 5 << QByteArray::fromHex("34 12");
     QTest::newRow("channel mask") << nvWriteFrame(0x0084, 0, QByteArray::fromHex("00 00 00 04"))
                                   << 9 << QByteArray::fromHex("00 00 00 04");
     QTest::newRow("sleep cycle as written") << nvWriteFrame(0x002B, 0, QByteArray::fromHex("C6"))
                                             << 17 << QByteArray::fromHex("C6");
     QTest::newRow("work mode, byte 0 of 0x0416")
-        << nvWriteFrame(0x0416, 0, QByteArray::fromHex("05")) << 34 << QByteArray::fromHex("05");
-    QTest::newRow("IO_4, byte 4 of 0x0416")
-        << nvWriteFrame(0x0416, 4, QByteArray::fromHex("08")) << 38 << QByteArray::fromHex("08");
-    QTest::newRow("io_11, byte 11 of 0x0416")
-        << nvWriteFrame(0x0416, 11, QByteArray::fromHex("02")) << 45 << QByteArray::fromHex("02");
-    QTest::newRow("destination address")
-        << nvWriteFrame(0x0417, 0, QByteArray::fromHex("34 12")) << 49
-        << QByteArray::fromHex("34 12");
+            << nvWriteFrame(0x0416, 0, QByteArray::fromHex("05")) << 34
+            << QByteArray::fromHex("05");
+    QTest::newRow("IO_4, byte 4 of 0x0416") << nvWriteFrame(0x0416, 4, QByteArray::fromHex("08"))
+                                            << 38 << QByteArray::fromHex("08");
+    QTest::newRow("io_11, byte 11 of 0x0416") << nvWriteFrame(0x0416, 11, QByteArray::fromHex("02"))
+                                              << 45 << QByteArray::fromHex("02");
+    QTest::newRow("destination address") << nvWriteFrame(0x0417, 0, QByteArray::fromHex("34 12"))
+                                         << 49 << QByteArray::fromHex("34 12");
     QTest::newRow("extended PAN ID")
-        << nvWriteFrame(0x0047, 0, QByteArray::fromHex("88 77 66 55 44 33 22 11")) << 53
-        << QByteArray::fromHex("88 77 66 55 44 33 22 11");
-    QTest::newRow("transmit power") << QByteArray::fromHex("FE 01 21 14 95 A1") << 18
-                                    << QByteArray::fromHex("95");
+            << nvWriteFrame(0x0047, 0, QByteArray::fromHex("88 77 66 55 44 33 22 11")) << 53
+            << QByteArray::fromHex("88 77 66 55 44 33 22 11");
+    QTest::newRow("transmit power")
+            << QByteArray::fromHex("FE 01 21 14 95 A1") << 18 << QByteArray::fromHex("95");
     QTest::newRow("frequency 1000 Hz gives divisor 32000")
-        << QByteArray::fromHex("FE 04 21 2B E8 03 00 00 E5") << 42 << QByteArray::fromHex("00 7D");
+            << QByteArray::fromHex("FE 04 21 2B E8 03 00 00 E5") << 42
+            << QByteArray::fromHex("00 7D");
     QTest::newRow("frequency 0 keeps the divisor")
-        << QByteArray::fromHex("FE 04 21 2B 00 00 00 00 0E") << 42 << QByteArray::fromHex("20 03");
+            << QByteArray::fromHex("FE 04 21 2B 00 00 00 00 0E") << 42
+            << QByteArray::fromHex("20 03");
 }
 
 void tst_SimulatedModule::writeShowsInNextReply()
@@ -213,28 +214,28 @@ void tst_SimulatedModule::statusReplies_data()
     QTest::newRow("nv write") << QByteArray::fromHex("FE 05 21 09 03 04 00 01 02 29")
                               << QByteArray::fromHex("FE 01 61 09 00 69");
     QTest::newRow("node type and clear network in one write")
-        << QByteArray::fromHex("FE 05 21 09 87 00 00 01 01 AA FE 05 21 09 03 00 00 01 02 2D")
-        << QByteArray::fromHex("FE 01 61 09 00 69 FE 01 61 09 00 69");
+            << QByteArray::fromHex("FE 05 21 09 87 00 00 01 01 AA FE 05 21 09 03 00 00 01 02 2D")
+            << QByteArray::fromHex("FE 01 61 09 00 69 FE 01 61 09 00 69");
     QTest::newRow("nv write shorter than its length byte")
-        << QByteArray::fromHex("FE 04 21 09 03 04 00 05 2E")
-        << QByteArray::fromHex("FE 01 61 09 01 68");
-    QTest::newRow("transmit power") << QByteArray::fromHex("FE 01 21 14 35 01")
-                                    << QByteArray::fromHex("FE 01 61 14 00 74");
+            << QByteArray::fromHex("FE 04 21 09 03 04 00 05 2E")
+            << QByteArray::fromHex("FE 01 61 09 01 68");
+    QTest::newRow("transmit power")
+            << QByteArray::fromHex("FE 01 21 14 35 01") << QByteArray::fromHex("FE 01 61 14 00 74");
     QTest::newRow("frequency") << QByteArray::fromHex("FE 04 21 2B 40 9C 00 00 D2")
                                << QByteArray::fromHex("FE 01 61 2B 00 4B");
-    QTest::newRow("save and restart") << QByteArray::fromHex("FE 01 41 00 00 40")
-                                      << QByteArray::fromHex("FE 01 61 00 00 60");
+    QTest::newRow("save and restart")
+            << QByteArray::fromHex("FE 01 41 00 00 40") << QByteArray::fromHex("FE 01 61 00 00 60");
     QTest::newRow("stop rssi test") << StopTest << StopTestReply;
     QTest::newRow("remote parameter write")
-        << QByteArray::fromHex("FE 06 21 18 00 00 87 00 00 01 B9")
-        << QByteArray::fromHex("FE 01 61 18 00 78");
+            << QByteArray::fromHex("FE 06 21 18 00 00 87 00 00 01 B9")
+            << QByteArray::fromHex("FE 01 61 18 00 78");
     QTest::newRow("remote parameter read answers the NV value")
-        << QByteArray::fromHex("FE 05 21 19 00 00 83 00 00 BE")
-        << QByteArray::fromHex("FE 06 61 19 00 83 00 00 2B 1A CC");
+            << QByteArray::fromHex("FE 05 21 19 00 00 83 00 00 BE")
+            << QByteArray::fromHex("FE 06 61 19 00 83 00 00 2B 1A CC");
     QTest::newRow("remote restart") << QByteArray::fromHex("FE 02 21 21 00 00 02")
                                     << QByteArray::fromHex("FE 01 61 21 00 41");
-    QTest::newRow("node scan start") << QByteArray::fromHex("FE 00 21 2C 0D")
-                                     << QByteArray::fromHex("FE 01 61 2C 00 4C");
+    QTest::newRow("node scan start")
+            << QByteArray::fromHex("FE 00 21 2C 0D") << QByteArray::fromHex("FE 01 61 2C 00 4C");
 }
 
 void tst_SimulatedModule::statusReplies()
@@ -251,15 +252,15 @@ void tst_SimulatedModule::parserSkipsNoise_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("garbage before a frame") << QByteArray::fromHex("00 11 22 FE 00 21 15 34")
-                                            << InitialReply;
+    QTest::newRow("garbage before a frame")
+            << QByteArray::fromHex("00 11 22 FE 00 21 15 34") << InitialReply;
     QTest::newRow("wrong check byte") << QByteArray::fromHex("FE 00 21 15 35") << QByteArray();
     QTest::newRow("raw bytes") << QByteArray::fromHex("00 01 02 03 04 05 06 07 08 09")
                                << QByteArray();
     QTest::newRow("unknown command") << QByteArray::fromHex("FE 00 21 33 12") << QByteArray();
     // The candidate FE FE … waits for 259 bytes until the line has been quiet a while.
     QTest::newRow("stray 0xFE with a large length")
-        << QByteArray::fromHex("FE FE 00 21 15 34") << InitialReply;
+            << QByteArray::fromHex("FE FE 00 21 15 34") << InitialReply;
 }
 
 // Every row ends with the stop frame, whose reply marks the end of what the row produced.
@@ -281,7 +282,7 @@ void tst_SimulatedModule::replyFaults_data()
     badCheck[ReplySize - 1] = char(badCheck.at(ReplySize - 1) ^ 0xFF);
 
     QTest::newRow("garbage around the reply")
-        << "garbage" << QByteArray::fromHex("00 AA") + InitialReply + QByteArray::fromHex("55");
+            << "garbage" << QByteArray::fromHex("00 AA") + InitialReply + QByteArray::fromHex("55");
     QTest::newRow("wrong check byte") << "bad check" << badCheck;
     QTest::newRow("truncated") << "truncate" << InitialReply.left(20);
     QTest::newRow("silent") << "silent" << QByteArray();
@@ -384,8 +385,8 @@ void tst_SimulatedModule::recordsWhatArrives()
     QTRY_COMPARE(m_module->received(), first);
     write(second);
     QTRY_COMPARE(m_module->received(), Request);
-    QCOMPARE(m_module->receivedChunks(), QList<QByteArray>({first, second}));
-    QTRY_COMPARE(signalled, QList<QByteArray>({first, second}));
+    QCOMPARE(m_module->receivedChunks(), QList<QByteArray>({ first, second }));
+    QTRY_COMPARE(signalled, QList<QByteArray>({ first, second }));
     // A frame split over two reads is still answered.
     QCOMPARE(readBytes(m_fd, ReplySize, 3000), m_module->deviceInfoReply());
 
@@ -421,7 +422,7 @@ void tst_SimulatedModule::hangUpFailsSlaveRead()
     QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
     m_module->hangUp();
 
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p { m_fd, POLLIN, 0 };
     QCOMPARE(::poll(&p, 1, 3000), 1);
     QVERIFY(p.revents & POLLHUP);
     char byte = 0;
