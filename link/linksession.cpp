@@ -10,6 +10,9 @@ namespace {
 constexpr int WriteTimeoutMs = 50;
 constexpr int FirstReplyByteTimeoutMs = 1000;
 constexpr int ReplySilenceMs = 300;
+// A line that never falls silent (a module sending RSSI reports every 100 ms) would otherwise
+// hold the exchange, and every frame handed over after it, for ever.
+constexpr int ReplyCollectionLimitMs = 1000;
 constexpr int UnaskedSilenceMs = 5;
 constexpr qsizetype UnaskedDeliveryCap = 200;
 
@@ -31,7 +34,7 @@ QString openFailureReason(const QSerialPort &port, const QString &name)
     if (device.permission(QFileDevice::WriteGroup) && !device.group().isEmpty()) {
         return QStringLiteral("无权访问 %1，请把当前用户加入 %2 组（sudo usermod -aG %2 $USER），"
                               "然后重新登录")
-            .arg(device.filePath(), device.group());
+                .arg(device.filePath(), device.group());
     }
     return QStringLiteral("无权访问 %1").arg(device.filePath());
 }
@@ -49,13 +52,17 @@ LinkSession::LinkSession(MyThread &link, QSerialPort &port)
 
 bool LinkSession::open()
 {
-    qDebug() << "Zarno:" << "---open com port------";
+    qDebug() << "Zarno:"
+             << "---open com port------";
     m_port.setPortName(m_link.comName());
     if (!m_port.open(QIODevice::ReadWrite)) {
         qDebug() << "打开失败";
         const QString reason = openFailureReason(m_port, m_link.comName());
         m_state = State::Closed;
         m_link.setComOpened(false);
+        // The run is over; marked as stopping, so that a connect click waits for the thread
+        // to end instead of finding it still running.
+        m_link.requestStop();
         emit m_link.comOpenFailed(reason);
         return false;
     }
@@ -98,11 +105,13 @@ void LinkSession::startSend()
 {
     m_sent = m_link.takeFrameToSend();
     m_port.clear();
-    qDebug() << "Zarno:" << "send data to " << m_link.comName() << " :" << m_sent.size();
+    qDebug() << "Zarno:"
+             << "send data to " << m_link.comName() << " :" << m_sent.size();
     qDebug() << "arr size:" << m_sent.size();
     if (m_sent.isEmpty()) {
         // Nothing to write counts as a write that did not complete.
-        qDebug() << "Zarno:" << "send time out";
+        qDebug() << "Zarno:"
+                 << "send time out";
         finishExchange();
         return;
     }
@@ -114,7 +123,8 @@ void LinkSession::onBytesWritten()
 {
     if (m_state != State::Writing || m_port.bytesToWrite() > 0)
         return;
-    qDebug() << "Zarno:" << "send data success";
+    qDebug() << "Zarno:"
+             << "send data success";
     enter(State::AwaitingReply, FirstReplyByteTimeoutMs);
     if (m_port.bytesAvailable() > 0)
         onReadyRead();
@@ -136,11 +146,14 @@ void LinkSession::onReadyRead()
     case State::AwaitingReply:
         // The first chunk of a reply replaces whatever rxData held.
         m_link.replaceRxData(m_port.readAll());
+        m_replyClock.start();
         enter(State::CollectingReply, ReplySilenceMs);
         break;
     case State::CollectingReply:
         appendReadable();
-        enter(State::CollectingReply, ReplySilenceMs);
+        enter(State::CollectingReply,
+              int(qBound(qint64(0), ReplyCollectionLimitMs - m_replyClock.elapsed(),
+                         qint64(ReplySilenceMs))));
         break;
     case State::Writing: // read once the write is done
     case State::Closed:
@@ -152,10 +165,12 @@ void LinkSession::onTimeout()
 {
     switch (m_state) {
     case State::Writing:
-        qDebug() << "Zarno:" << "send time out";
+        qDebug() << "Zarno:"
+                 << "send time out";
         break;
     case State::AwaitingReply:
-        qDebug() << "Zarno:" << "wait return time out";
+        qDebug() << "Zarno:"
+                 << "wait return time out";
         if (m_link.variant() == MyThread::Variant::NodeConfig)
             emit m_link.comdelayout();
         break;
@@ -184,8 +199,10 @@ void LinkSession::onError(QSerialPort::SerialPortError error)
         return;
     // The port's error text is often a stale errno here ("Inappropriate ioctl for device"
     // after a hang-up): it goes to the debug output, the window gets a plain reason.
-    qDebug() << "Zarno:" << "com lost" << m_port.errorString();
+    qDebug() << "Zarno:"
+             << "com lost" << m_port.errorString();
     close();
+    m_link.requestStop(); // the run is over, as after a failed open
     emit m_link.comLost(QStringLiteral("设备已断开"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
@@ -10,10 +11,10 @@ class MyThread;
 // One run of the worker on an open port, driven by the port's events in the worker thread.
 //
 // Timing of one exchange: the frame must be written within 50 ms; the first reply bytes
-// must come within 1000 ms; the reply ends after 300 ms of silence. Unasked bytes are
-// collected into deliveries that end after 5 ms of silence or once rxData holds more than
-// 200 bytes. Between those, the thread sleeps until data, a send request or a stop request
-// arrives.
+// must come within 1000 ms; the reply ends after 300 ms of silence, or 1000 ms after its first
+// byte on a line that never falls silent. Unasked bytes are collected into deliveries that
+// end after 5 ms of silence or once rxData holds more than 200 bytes. Between those, the
+// thread sleeps until data, a send request or a stop request arrives.
 class LinkSession : public QObject
 {
     Q_OBJECT
@@ -47,4 +48,5 @@ private:
     QTimer m_timer;
     State m_state = State::Idle;
     QByteArray m_sent;
+    QElapsedTimer m_replyClock;
 };

@@ -94,6 +94,9 @@ void Widget::CleanDeviceInfo()
 void Widget::isComOpen(bool success)
 {
     qDebug() << "到槽函数了";
+    // A close clicked between the open and this queued report has already closed the window.
+    if (success && worker.stopRequested())
+        return;
     if (success) {
         ui->serialPortComboBox->setEnabled(false);
         ui->serialPortComboBox_2->setEnabled(false);
@@ -156,16 +159,12 @@ void Widget::on_serialPortComboBox_2_currentIndexChanged(int index)
 
 void Widget::showOpenFailure(const QString &reason)
 {
-    // The run has ended with comOpened false; a stop request makes the next click wait for
-    // its thread to finish instead of finding it still running.
-    worker.requestStop();
     ui->portStatus->setText(QStringLiteral("打开失败：") + reason);
     ui->portStatus->setToolTip(reason);
 }
 
 void Widget::comLost(const QString &reason)
 {
-    worker.requestStop();
     isComOpen(false);
     ui->portStatus->setText(QStringLiteral("连接断开：") + reason);
     ui->portStatus->setToolTip(reason);

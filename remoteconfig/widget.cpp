@@ -82,6 +82,9 @@ void Widget::on_openCom_Button_clicked()
 void Widget::isComOpen(bool success)
 {
     qDebug() << "到槽函数了";
+    // A close clicked between the open and this queued report has already closed the window.
+    if (success && worker.stopRequested())
+        return;
     if (success) {
         ui->serialPortComboBox->setEnabled(false);
         ui->openCom_Button->setText(QStringLiteral("关闭串口"));
