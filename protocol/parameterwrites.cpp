@@ -15,28 +15,28 @@ namespace ParameterWrites {
 namespace {
 
 // In the order of Parameter.
-const std::array<NvWrite, 20> NvWrites{{
-    {Parameter::NodeType, "NodeType", 0x0087, 1, Rule::IndexMinusOne},
-    {Parameter::Channel, "channel", 0x0084, 4, Rule::ChannelMask},
-    {Parameter::NetId, "NetId", 0x0083, 2, Rule::HexHighLow},
-    {Parameter::SendMode, "SendMode", 0x0403, 1, Rule::IndexMinusOne},
-    {Parameter::AddrMode, "AddrMode", 0x040C, 1, Rule::IndexMinusOne},
-    {Parameter::BaudRate, "baudRateBox", 0x040B, 1, Rule::IndexMinusOne},
-    {Parameter::ShortAddr, "ShortAddr", 0x0411, 2, Rule::HexHighLow},
-    {Parameter::OutPut, "OutPut", 0x040E, 1, Rule::Index},
-    {Parameter::StopBits, "stopBitsBox", 0x040F, 1, Rule::StopBits},
-    {Parameter::Parity, "ParityBox", 0x0410, 1, Rule::IndexMinusOne},
-    {Parameter::SleepMode, "sleepMode", 0x0412, 1, Rule::IndexMinusOne},
-    {Parameter::SlpCycle, "SlpCycle", 0x002B, 1, Rule::DecimalDoubled},
-    {Parameter::UartTimeout, "UartTimeout", 0x0413, 1, Rule::Decimal},
-    {Parameter::WorkTimeOut, "workTimeOut", 0x0414, 1, Rule::Decimal},
-    {Parameter::SendAddrMode, "SendAddrMode", 0x040D, 1, Rule::IndexMinusOne},
-    {Parameter::WorkMode, "WorkMode", PinFunctionItem, 1, Rule::WorkMode},
-    {Parameter::DesAddr, "DesAddr", 0x0417, 2, Rule::HexHighLow},
-    {Parameter::AutoSendTimeOut, "AutoSendTimeOut", 0x0418, 2, Rule::HexHighLow},
-    {Parameter::Divider, "Divider", 0x0405, 1, Rule::Decimal},
-    {Parameter::ExtPanID, "ExtPanID", 0x0047, 8, Rule::HexReversed},
-}};
+const std::array<NvWrite, 20> NvWrites { {
+        { Parameter::NodeType, "NodeType", 0x0087, 1, Rule::IndexMinusOne },
+        { Parameter::Channel, "channel", 0x0084, 4, Rule::ChannelMask },
+        { Parameter::NetId, "NetId", 0x0083, 2, Rule::HexHighLow },
+        { Parameter::SendMode, "SendMode", 0x0403, 1, Rule::IndexMinusOne },
+        { Parameter::AddrMode, "AddrMode", 0x040C, 1, Rule::IndexMinusOne },
+        { Parameter::BaudRate, "baudRateBox", 0x040B, 1, Rule::IndexMinusOne },
+        { Parameter::ShortAddr, "ShortAddr", 0x0411, 2, Rule::HexHighLow },
+        { Parameter::OutPut, "OutPut", 0x040E, 1, Rule::Index },
+        { Parameter::StopBits, "stopBitsBox", 0x040F, 1, Rule::StopBits },
+        { Parameter::Parity, "ParityBox", 0x0410, 1, Rule::IndexMinusOne },
+        { Parameter::SleepMode, "sleepMode", 0x0412, 1, Rule::IndexMinusOne },
+        { Parameter::SlpCycle, "SlpCycle", 0x002B, 1, Rule::DecimalDoubled },
+        { Parameter::UartTimeout, "UartTimeout", 0x0413, 1, Rule::Decimal },
+        { Parameter::WorkTimeOut, "workTimeOut", 0x0414, 1, Rule::Decimal },
+        { Parameter::SendAddrMode, "SendAddrMode", 0x040D, 1, Rule::IndexMinusOne },
+        { Parameter::WorkMode, "WorkMode", PinFunctionItem, 1, Rule::WorkMode },
+        { Parameter::DesAddr, "DesAddr", 0x0417, 2, Rule::HexHighLow },
+        { Parameter::AutoSendTimeOut, "AutoSendTimeOut", 0x0418, 2, Rule::HexHighLow },
+        { Parameter::Divider, "Divider", 0x0405, 1, Rule::Decimal },
+        { Parameter::ExtPanID, "ExtPanID", 0x0047, 8, Rule::HexReversed },
+} };
 
 // The radio channels 11–26 are bits 11–26 of the mask; list index i is channel 10 + i.
 constexpr int ChannelOffset = 10;
@@ -121,7 +121,8 @@ std::optional<QByteArray> textValue(const NvWrite &write, const QString &text)
     case Rule::Decimal:
         return QByteArray(1, char(decimal(text)));
     case Rule::DecimalDoubled:
-        return QByteArray(1, char(decimal(text) * 2));
+        // Only the low 8 bits go out: taking them first keeps a large number from overflowing.
+        return QByteArray(1, char(quint8(decimal(text)) * 2));
     case Rule::IndexMinusOne:
     case Rule::Index:
     case Rule::StopBits:
@@ -171,8 +172,7 @@ std::optional<QByteArray> frequencyFrame(const QString &hexText)
     const QByteArray &b = *number;
     qDebug("%x %x %x %x", uint(quint8(b.at(0))), uint(quint8(b.at(1))), uint(quint8(b.at(2))),
            uint(quint8(b.at(3))));
-    return CommandFrame::build(ModuleCommand::SysRequest, ModuleCommand::SetFrequency,
-                               reversed(b));
+    return CommandFrame::build(ModuleCommand::SysRequest, ModuleCommand::SetFrequency, reversed(b));
 }
 
 std::optional<QByteArray> pinFrame(quint8 pin, const QString &itemText)

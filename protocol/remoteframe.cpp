@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QDebug>
 
+#include <algorithm>
 #include <array>
 
 namespace RemoteFrame {
@@ -32,13 +33,21 @@ enum Parameter {
 
 // NV item of each parameter, low byte first, in parameter list order. Work mode and the IO
 // functions share item 0x0416: offset 0 is the work mode, offset n the pin with pin code n.
-const std::array<const char *, 19> ParameterItems{
+const std::array<const char *, 19> ParameterItems {
     "16 04", "87 00", "83 00", "84 00", "11 04", "04 04", "12 04", "2B 00", "14 04", "0B 04",
     "10 04", "13 04", "0F 04", "05 04", "06 04", "17 04", "18 04", "16 04", "47 00",
 };
 
 // The PWM timer clock; the module takes the PWM period in clock ticks.
 constexpr quint32 PwmClockHz = 32000000;
+
+// The digits HexText::decode pairs into bytes.
+qsizetype hexDigitCount(const QString &text)
+{
+    return std::count_if(text.cbegin(), text.cend(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    });
+}
 
 Result refused(const QString &reason)
 {
@@ -90,7 +99,7 @@ QString pinCode(int index, const QString &text)
 
 QString pwmPinCode(int index)
 {
-    static const std::array<const char *, 4> codes{"1", "2", "A", "B"};
+    static const std::array<const char *, 4> codes { "1", "2", "A", "B" };
     if (index < 0 || index >= int(codes.size()))
         return {};
     return QLatin1String(codes[size_t(index)]);
@@ -127,30 +136,30 @@ QString choiceValue(int parameter, int choice)
     QStringList codes;
     switch (parameter) {
     case NodeType:
-        codes = {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")};
+        codes = { QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2") };
         break;
     case Channel:
         return channelMask(choice);
     case SleepMode:
-        codes = {QStringLiteral("00"), QStringLiteral("01")};
+        codes = { QStringLiteral("00"), QStringLiteral("01") };
         break;
     case BaudRate:
-        codes = {QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("02"),
-                 QStringLiteral("03"), QStringLiteral("04")};
+        codes = { QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("02"),
+                  QStringLiteral("03"), QStringLiteral("04") };
         break;
     case Parity:
-        codes = {QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("02")};
+        codes = { QStringLiteral("00"), QStringLiteral("01"), QStringLiteral("02") };
         break;
     case StopBits:
-        codes = {QStringLiteral("00"), QStringLiteral("04")};
+        codes = { QStringLiteral("00"), QStringLiteral("04") };
         break;
     case PwmDivider:
-        codes = {QStringLiteral(" 01"), QStringLiteral(" 08"), QStringLiteral(" 20"),
-                 QStringLiteral(" 80")};
+        codes = { QStringLiteral(" 01"), QStringLiteral(" 08"), QStringLiteral(" 20"),
+                  QStringLiteral(" 80") };
         break;
     case WorkMode:
-        codes = {QStringLiteral(" FF"), QStringLiteral(" 03"), QStringLiteral(" 04"),
-                 QStringLiteral(" 05")};
+        codes = { QStringLiteral(" FF"), QStringLiteral(" 03"), QStringLiteral(" 04"),
+                  QStringLiteral(" 05") };
         break;
     default:
         return {};
@@ -191,7 +200,7 @@ Result pwmPeriod(const QString &frequencyText)
     qDebug().noquote() << QString::asprintf(" %x  ", unsigned(period));
     Result result;
     result.text = HexText::byte(quint8(period)) + QLatin1Char(' ')
-                  + HexText::byte(quint8(period >> 8)) + QLatin1Char(' ');
+            + HexText::byte(quint8(period >> 8)) + QLatin1Char(' ');
     return result;
 }
 
@@ -205,8 +214,8 @@ Result writeBody(const Selection &selection)
     switch (parameter) {
     case IoConfig:
         body.text = item + QStringLiteral(" 0")
-                    + pinCode(selection.choiceIndex, selection.choiceText)
-                    + functionCode(selection.option);
+                + pinCode(selection.choiceIndex, selection.choiceText)
+                + functionCode(selection.option);
         break;
     case NodeType:
         body.text = item + QStringLiteral(" 00 0") + choiceValue(parameter, selection.choiceIndex);
@@ -220,8 +229,8 @@ Result writeBody(const Selection &selection)
     }
     default:
         body.text = item + QStringLiteral(" 00 ")
-                    + (isChoiceParameter(parameter) ? choiceValue(parameter, selection.choiceIndex)
-                                                    : selection.value);
+                + (isChoiceParameter(parameter) ? choiceValue(parameter, selection.choiceIndex)
+                                                : selection.value);
         break;
     }
     return body;
@@ -241,7 +250,7 @@ QString readBody(const Selection &selection)
 QString levelBody(const Selection &selection)
 {
     QString body = QStringLiteral(" 0") + pinCode(selection.parameterIndex, selection.parameterText)
-                   + QStringLiteral(" 04");
+            + QStringLiteral(" 04");
     // A 16-bit level, 0 or 1.
     if (selection.option == QStringLiteral("低"))
         body += QStringLiteral(" 00 00");
@@ -281,7 +290,7 @@ Result compose(const Selection &selection)
     case Command::PwmOutput:
         // Pin, function code 0x10 (PWM output), then the duty cycle as typed.
         result.text += QStringLiteral(" 0") + pwmPinCode(selection.parameterIndex)
-                       + QStringLiteral(" 10 ") + selection.value;
+                + QStringLiteral(" 10 ") + selection.value;
         break;
     case Command::SerialData:
         result.text += QLatin1Char(' ') + selection.value;
@@ -294,6 +303,10 @@ Result compose(const Selection &selection)
 
 Result finishFrame(const QString &frameText)
 {
+    // Digits pair from the end of the text: one digit too many or too few in any field moves
+    // every byte boundary before it, and the frame would no longer start with FE.
+    if (hexDigitCount(frameText) % 2 != 0)
+        return refused(QStringLiteral("十六进制数字个数为奇数：每个字节须写两位，如 01 23"));
     QByteArray bytes = HexText::decode(frameText);
     // FE, LEN, CMD0 and CMD1 come before the payload.
     if (bytes.size() < 4)

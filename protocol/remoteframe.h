@@ -11,21 +11,21 @@ namespace RemoteFrame {
 // What the input row holds when the frame is built.
 struct Selection
 {
-    QString command;         // command selector text
-    QString address;         // destination short address, as typed
+    QString command; // command selector text
+    QString address; // destination short address, as typed
     int parameterIndex = -1; // parameter or pin selector (NVID_IO)
     QString parameterText;
     int choiceIndex = -1; // choice or IO pin selector (Type_IOport)
     QString choiceText;
     QString option; // IO function or output level (comboBox)
-    QString value;  // free hex value (function)
+    QString value; // free hex value (function)
 };
 
 struct Result
 {
-    QString text;     // frame text
+    QString text; // frame text
     QByteArray bytes; // the finished frame; set by finishFrame only
-    QString refusal;  // why no frame could be made; empty on success
+    QString refusal; // why no frame could be made; empty on success
 
     bool isRefused() const { return !refusal.isEmpty(); }
 };
@@ -37,7 +37,8 @@ Result compose(const Selection &selection);
 
 // Writes the length (hex bytes after the first four) over the placeholder at characters 3
 // and 4, appends a blank and the check byte, and decodes the finished text into bytes.
-// Refused when the text decodes to fewer than four bytes or the payload exceeds 255 bytes.
+// Refused when the text holds an odd number of hex digits (the bytes would be shifted by
+// half a byte), decodes to fewer than four bytes or the payload exceeds 255 bytes.
 Result finishFrame(const QString &frameText);
 
 // compose, then finishFrame.

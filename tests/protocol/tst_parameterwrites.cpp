@@ -93,8 +93,7 @@ void tst_ParameterWrites::textFrame_data()
         "FE 06 21 09 83 00 00 02 23 01 8D");
     row("NetId one byte is the high byte", Parameter::NetId, "12",
         "FE 06 21 09 83 00 00 02 00 12 BD");
-    row("NetId third byte ignored", Parameter::NetId, "12345",
-        "FE 06 21 09 83 00 00 02 23 01 8D");
+    row("NetId third byte ignored", Parameter::NetId, "12345", "FE 06 21 09 83 00 00 02 23 01 8D");
     row("NetId empty", Parameter::NetId, "", "");
     row("NetId without a hex digit", Parameter::NetId, "xyz", "");
     row("ShortAddr FFFE", Parameter::ShortAddr, "FFFE", "FE 06 21 09 11 04 00 02 FE FF 38");
@@ -104,6 +103,10 @@ void tst_ParameterWrites::textFrame_data()
     row("SlpCycle 10 doubled", Parameter::SlpCycle, "10", "FE 05 21 09 2B 00 00 01 14 13");
     row("SlpCycle 99 doubled", Parameter::SlpCycle, "99", "FE 05 21 09 2B 00 00 01 C6 C1");
     row("SlpCycle no number", Parameter::SlpCycle, "ab", "FE 05 21 09 2B 00 00 01 00 07");
+    row("SlpCycle doubled past int, low 8 bits", Parameter::SlpCycle, "2147483647",
+        "FE 05 21 09 2B 00 00 01 FE F9");
+    row("SlpCycle negative doubled past int", Parameter::SlpCycle, "-1099999999",
+        "FE 05 21 09 2B 00 00 01 02 05");
     row("UartTimeout 6", Parameter::UartTimeout, "6", "FE 05 21 09 13 04 00 01 06 3D");
     row("workTimeOut 10", Parameter::WorkTimeOut, "10", "FE 05 21 09 14 04 00 01 0A 36");
     row("workTimeOut 300 low 8 bits", Parameter::WorkTimeOut, "300",
@@ -155,12 +158,13 @@ void tst_ParameterWrites::frequencyFrame_data()
     QTest::addColumn<QStringList>("lines");
 
     QTest::newRow("eight digits") << "01E84800" << QByteArray::fromHex("FE 04 21 2B 00 48 E8 01 AF")
-                                  << QStringList{"1 e8 48 0"};
+                                  << QStringList { "1 e8 48 0" };
     QTest::newRow("short text is a number")
-        << "9c40" << QByteArray::fromHex("FE 04 21 2B 40 9C 00 00 D2") << QStringList{"0 0 9c 40"};
+            << "9c40" << QByteArray::fromHex("FE 04 21 2B 40 9C 00 00 D2")
+            << QStringList { "0 0 9c 40" };
     QTest::newRow("only the first four bytes")
-        << "123456789A" << QByteArray::fromHex("FE 04 21 2B 78 56 34 12 06")
-        << QStringList{"12 34 56 78"};
+            << "123456789A" << QByteArray::fromHex("FE 04 21 2B 78 56 34 12 06")
+            << QStringList { "12 34 56 78" };
     QTest::newRow("empty sends nothing") << "" << QByteArray() << QStringList();
 }
 
