@@ -19,7 +19,7 @@
 namespace {
 
 // NV items of the parameters the device-information reply carries.
-constexpr quint16 NvSleepCycle = 0x002B;      // in half units, as the window writes it
+constexpr quint16 NvSleepCycle = 0x002B; // in half units, as the window writes it
 constexpr quint16 NvExtPanId = 0x0047;
 constexpr quint16 NvPanId = 0x0083;
 constexpr quint16 NvChannelMask = 0x0084;
@@ -36,12 +36,12 @@ constexpr quint16 NvShortAddress = 0x0411;
 constexpr quint16 NvSleepMode = 0x0412;
 constexpr quint16 NvUartTimeout = 0x0413;
 constexpr quint16 NvWorkTime = 0x0414;
-constexpr quint16 NvIoConfig = 0x0416;        // byte 0 work mode, byte n function of pin n
+constexpr quint16 NvIoConfig = 0x0416; // byte 0 work mode, byte n function of pin n
 constexpr quint16 NvDestAddress = 0x0417;
 constexpr quint16 NvAutoSendTime = 0x0418;
 
 constexpr quint8 RemoteParameterRead = 0x19;
-constexpr quint8 RemoteCommands[] = {0x18, 0x19, 0x21, 0x23, 0x24, 0x25, 0x26, 0x2C, 0x2D};
+constexpr quint8 RemoteCommands[] = { 0x18, 0x19, 0x21, 0x23, 0x24, 0x25, 0x26, 0x2C, 0x2D };
 
 constexpr quint8 StatusSuccess = 0x00;
 constexpr quint8 StatusFailure = 0x01;
@@ -76,6 +76,7 @@ struct ModuleState
     bool corruptCheckByte = false;
     int truncateTo = 0;
     int replyDelayMs = 0;
+    QByteArray replyReplacement;
 
     int rssiIntervalMs = 500;
     bool rssiRunning = false;
@@ -88,24 +89,24 @@ struct ModuleState
 ModuleState initialState()
 {
     ModuleState s;
-    s.nv.insert(NvNodeType, QByteArray::fromHex("01"));              // Router
-    s.nv.insert(NvPanId, QByteArray::fromHex("2B 1A"));              // 0x1A2B
-    s.nv.insert(NvShortAddress, QByteArray::fromHex("01 00"));       // 0x0001
-    s.nv.insert(NvChannelMask, QByteArray::fromHex("00 80 00 00"));  // channel 15
-    s.nv.insert(NvSourceOutput, QByteArray::fromHex("01"));          // no
-    s.nv.insert(NvSendMode, QByteArray::fromHex("00"));              // broadcast
-    s.nv.insert(NvAddressMode, QByteArray::fromHex("00"));           // hex
-    s.nv.insert(NvSendAddressMode, QByteArray::fromHex("00"));       // short address
-    s.nv.insert(NvSleepCycle, QByteArray::fromHex("14"));            // 10, held doubled
-    s.nv.insert(NvBaudRate, QByteArray::fromHex("02"));              // 38400
-    s.nv.insert(NvStopBits, QByteArray::fromHex("00"));              // 1
-    s.nv.insert(NvParity, QByteArray::fromHex("00"));                // none
-    s.nv.insert(NvSleepMode, QByteArray::fromHex("00"));             // automatic
+    s.nv.insert(NvNodeType, QByteArray::fromHex("01")); // Router
+    s.nv.insert(NvPanId, QByteArray::fromHex("2B 1A")); // 0x1A2B
+    s.nv.insert(NvShortAddress, QByteArray::fromHex("01 00")); // 0x0001
+    s.nv.insert(NvChannelMask, QByteArray::fromHex("00 80 00 00")); // channel 15
+    s.nv.insert(NvSourceOutput, QByteArray::fromHex("01")); // no
+    s.nv.insert(NvSendMode, QByteArray::fromHex("00")); // broadcast
+    s.nv.insert(NvAddressMode, QByteArray::fromHex("00")); // hex
+    s.nv.insert(NvSendAddressMode, QByteArray::fromHex("00")); // short address
+    s.nv.insert(NvSleepCycle, QByteArray::fromHex("14")); // 10, held doubled
+    s.nv.insert(NvBaudRate, QByteArray::fromHex("02")); // 38400
+    s.nv.insert(NvStopBits, QByteArray::fromHex("00")); // 1
+    s.nv.insert(NvParity, QByteArray::fromHex("00")); // none
+    s.nv.insert(NvSleepMode, QByteArray::fromHex("00")); // automatic
     s.nv.insert(NvUartTimeout, QByteArray::fromHex("05"));
     s.nv.insert(NvWorkTime, QByteArray::fromHex("0A"));
     // API mode; IO_1 level output, IO_2 level input, IO_3 DS18B20, io_10 PWM output.
     s.nv.insert(NvIoConfig, QByteArray::fromHex("03 04 02 09 FF FF FF FF FF FF 10 FF"));
-    s.nv.insert(NvDivider, QByteArray::fromHex("20"));               // 32
+    s.nv.insert(NvDivider, QByteArray::fromHex("20")); // 32
     s.nv.insert(NvDestAddress, QByteArray::fromHex("00 00"));
     s.nv.insert(NvAutoSendTime, QByteArray::fromHex("FF FF"));
     s.nv.insert(NvExtPanId, QByteArray::fromHex("EF CD AB 89 67 45 23 01"));
@@ -124,36 +125,35 @@ QByteArray deviceInfoFrame(const ModuleState &s)
     const auto byte = [&](quint8 b) { payload.append(char(b)); };
 
     // Reply offsets (counted from the 0xFE) in the comments.
-    nv(NvNodeType, 0, 1);                    // 4
-    nv(NvPanId, 0, 2);                       // 5-6
-    nv(NvShortAddress, 0, 2);                // 7-8
-    nv(NvChannelMask, 0, 4);                 // 9-12
-    nv(NvSourceOutput, 0, 1);                // 13
-    nv(NvSendMode, 0, 1);                    // 14
-    nv(NvAddressMode, 0, 1);                 // 15
-    nv(NvSendAddressMode, 0, 1);             // 16
-    nv(NvSleepCycle, 0, 1);                  // 17
-    byte(s.txPower);                         // 18
-    nv(NvBaudRate, 0, 1);                    // 19
-    payload.append(s.mac);                   // 20-27
-    nv(NvStopBits, 0, 1);                    // 28
-    nv(NvParity, 0, 1);                      // 29
-    nv(NvSleepMode, 0, 1);                   // 30
-    nv(NvUartTimeout, 0, 1);                 // 31
-    nv(NvWorkTime, 0, 1);                    // 32
-    byte(s.version);                         // 33
-    nv(NvIoConfig, 0, 7);                    // 34 work mode, 35-40 pins 1 to 6
-    nv(NvDivider, 0, 1);                     // 41
-    byte(quint8(s.frequencyDivisor));        // 42-43
+    nv(NvNodeType, 0, 1); // 4
+    nv(NvPanId, 0, 2); // 5-6
+    nv(NvShortAddress, 0, 2); // 7-8
+    nv(NvChannelMask, 0, 4); // 9-12
+    nv(NvSourceOutput, 0, 1); // 13
+    nv(NvSendMode, 0, 1); // 14
+    nv(NvAddressMode, 0, 1); // 15
+    nv(NvSendAddressMode, 0, 1); // 16
+    nv(NvSleepCycle, 0, 1); // 17
+    byte(s.txPower); // 18
+    nv(NvBaudRate, 0, 1); // 19
+    payload.append(s.mac); // 20-27
+    nv(NvStopBits, 0, 1); // 28
+    nv(NvParity, 0, 1); // 29
+    nv(NvSleepMode, 0, 1); // 30
+    nv(NvUartTimeout, 0, 1); // 31
+    nv(NvWorkTime, 0, 1); // 32
+    byte(s.version); // 33
+    nv(NvIoConfig, 0, 7); // 34 work mode, 35-40 pins 1 to 6
+    nv(NvDivider, 0, 1); // 41
+    byte(quint8(s.frequencyDivisor)); // 42-43
     byte(quint8(s.frequencyDivisor >> 8));
-    nv(NvIoConfig, 10, 2);                   // 44-45 pins 10 and 11
-    payload.append(3, '\0');                 // 46-48 unused
-    nv(NvDestAddress, 0, 2);                 // 49-50
-    nv(NvAutoSendTime, 0, 2);                // 51-52
-    nv(NvExtPanId, 0, 8);                    // 53-60
+    nv(NvIoConfig, 10, 2); // 44-45 pins 10 and 11
+    payload.append(3, '\0'); // 46-48 unused
+    nv(NvDestAddress, 0, 2); // 49-50
+    nv(NvAutoSendTime, 0, 2); // 51-52
+    nv(NvExtPanId, 0, 8); // 53-60
     Q_ASSERT(payload.size() == DeviceInfoLength);
-    return CommandFrame::build(ModuleCommand::SysResponse, ModuleCommand::DeviceInfoReply,
-                               payload);
+    return CommandFrame::build(ModuleCommand::SysResponse, ModuleCommand::DeviceInfoReply, payload);
 }
 
 QByteArray statusReply(quint8 cmd1, quint8 status = StatusSuccess)
@@ -208,9 +208,9 @@ public:
     void applyRssiInterval();
 
     mutable QMutex mutex;
-    ModuleState state = initialState();  // guarded by mutex
-    QString path;                        // guarded by mutex
-    int slaveForQueries = -1;            // guarded by mutex; our slave descriptor
+    ModuleState state = initialState(); // guarded by mutex
+    QString path; // guarded by mutex
+    int slaveForQueries = -1; // guarded by mutex; our slave descriptor
 
 Q_SIGNALS:
     void chunkRead(const QByteArray &chunk);
@@ -256,11 +256,11 @@ private:
 };
 
 SimulatedModuleWorker::SimulatedModuleWorker(QObject *parent)
-    : QObject(parent),
-      m_pieceTimer(new QTimer(this)),
-      m_staleTimer(new QTimer(this)),
-      m_streamTimer(new QTimer(this)),
-      m_rssiTimer(new QTimer(this))
+    : QObject(parent)
+    , m_pieceTimer(new QTimer(this))
+    , m_staleTimer(new QTimer(this))
+    , m_streamTimer(new QTimer(this))
+    , m_rssiTimer(new QTimer(this))
 {
     m_pieceTimer->setSingleShot(true);
     m_pieceTimer->setTimerType(Qt::PreciseTimer);
@@ -300,7 +300,7 @@ bool SimulatedModuleWorker::openLine()
         ::close(master);
         return false;
     }
-    termios tio{};
+    termios tio {};
     if (::tcgetattr(slave, &tio) == 0) {
         ::cfmakeraw(&tio);
         ::cfsetispeed(&tio, B38400);
@@ -333,7 +333,7 @@ void SimulatedModuleWorker::closeLine()
     m_rssiTimer->stop();
     // Later, not now: this may run inside a notifier's own activation (a hang-up from a
     // handler of bytesReceived).
-    for (QSocketNotifier *notifier : {m_readNotifier, m_writeNotifier}) {
+    for (QSocketNotifier *notifier : { m_readNotifier, m_writeNotifier }) {
         if (notifier) {
             notifier->setEnabled(false);
             notifier->deleteLater();
@@ -535,6 +535,8 @@ void SimulatedModuleWorker::reply(QByteArray frame, bool isDeviceInfo)
         const QMutexLocker locker(&mutex);
         if (state.silent)
             return;
+        if (!state.replyReplacement.isEmpty())
+            frame = state.replyReplacement;
         if (isDeviceInfo && state.corruptCheckByte)
             frame[frame.size() - 1] = char(frame.at(frame.size() - 1) ^ 0xFF);
         if (isDeviceInfo && state.truncateTo > 0)
@@ -550,7 +552,7 @@ void SimulatedModuleWorker::reply(QByteArray frame, bool isDeviceInfo)
     int at = 0;
     for (int i = 0; i < pieces; ++i) {
         const int size = base + (i < extra ? 1 : 0);
-        m_pieces.append({i == 0 ? delayMs : gapMs, frame.mid(at, size)});
+        m_pieces.append({ i == 0 ? delayMs : gapMs, frame.mid(at, size) });
         at += size;
     }
     if (!m_pieceTimer->isActive()) {
@@ -694,7 +696,9 @@ void SimulatedModuleWorker::sendRssiReport()
 }
 
 SimulatedModule::SimulatedModule(QObject *parent)
-    : QObject(parent), m_thread(std::make_unique<QThread>()), m_worker(new SimulatedModuleWorker)
+    : QObject(parent)
+    , m_thread(std::make_unique<QThread>())
+    , m_worker(new SimulatedModuleWorker)
 {
     m_thread->setObjectName(QStringLiteral("SimulatedModule"));
     m_worker->moveToThread(m_thread.get());
@@ -732,7 +736,7 @@ void SimulatedModule::hangUp()
 int SimulatedModule::lineBaudRate() const
 {
     const QMutexLocker locker(&m_worker->mutex);
-    termios tio{};
+    termios tio {};
     if (m_worker->slaveForQueries < 0 || ::tcgetattr(m_worker->slaveForQueries, &tio) != 0)
         return 0;
     switch (::cfgetospeed(&tio)) {
@@ -846,6 +850,12 @@ void SimulatedModule::setReplyDelayMs(int ms)
 {
     const QMutexLocker locker(&m_worker->mutex);
     m_worker->state.replyDelayMs = qMax(0, ms);
+}
+
+void SimulatedModule::setReplyReplacement(const QByteArray &bytes)
+{
+    const QMutexLocker locker(&m_worker->mutex);
+    m_worker->state.replyReplacement = bytes;
 }
 
 void SimulatedModule::sendUnasked(const QByteArray &bytes)

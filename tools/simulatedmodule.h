@@ -44,16 +44,19 @@ public:
     QByteArray deviceInfoReply() const;
 
     // Fault switches.
-    void setSilent(bool silent);                      // answers nothing
-    void setReplySplit(int pieces, int gapMs);        // replies in pieces with gaps
+    void setSilent(bool silent); // answers nothing
+    void setReplySplit(int pieces, int gapMs); // replies in pieces with gaps
     void setGarbageBeforeReply(const QByteArray &bytes);
     void setGarbageAfterReply(const QByteArray &bytes);
-    void setCorruptCheckByte(bool corrupt);           // device-info reply with a wrong check byte
-    void setTruncateReplyTo(int bytes);               // device-info reply cut to this size (0: whole)
-    void setReplyDelayMs(int ms);                     // wait before the first reply byte
+    void setCorruptCheckByte(bool corrupt); // device-info reply with a wrong check byte
+    void setTruncateReplyTo(int bytes); // device-info reply cut to this size (0: whole)
+    void setReplyDelayMs(int ms); // wait before the first reply byte
+    // Every reply is these bytes instead (any frame, broken or not); the switches above still
+    // apply. Empty: the module's own replies again.
+    void setReplyReplacement(const QByteArray &bytes);
 
     // Unasked data.
-    void sendUnasked(const QByteArray &bytes);        // written at once, in one burst
+    void sendUnasked(const QByteArray &bytes); // written at once, in one burst
     // A continuous stream of bytes 00 01 02 … FF 00 … at the line rate of baud (8N1).
     void startStream(int baud);
     void stopStream();
@@ -63,8 +66,8 @@ public:
     bool rssiTestRunning() const;
 
     // What arrived from the program.
-    QByteArray received() const;                      // every byte, in order
-    QList<QByteArray> receivedChunks() const;         // as read from the line, one per read
+    QByteArray received() const; // every byte, in order
+    QList<QByteArray> receivedChunks() const; // as read from the line, one per read
     void clearReceived();
 
 Q_SIGNALS:

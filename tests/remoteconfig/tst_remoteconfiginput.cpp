@@ -1,0 +1,314 @@
+// Texts that break parsers, typed and pasted into every line edit of the remote window, with
+// every command and parameter: what the send button hands over is a whole frame or nothing.
+#include "widget.h"
+
+#include "commandframe.h"
+
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr int TypedLimit = 64;
+
+QStringList nastyTexts()
+{
+    return {
+        QString(),
+        QStringLiteral("1"),
+        QStringLiteral("123"),
+        QStringLiteral("1 23"),
+        QStringLiteral("12345"),
+        QStringLiteral("zz"),
+        QStringLiteral("G1"),
+        QStringLiteral("１２"),
+        QStringLiteral("１２ ３４"),
+        QStringLiteral(" "),
+        QStringLiteral("   "),
+        QStringLiteral("\t"),
+        QStringLiteral("\u00A0"),
+        QStringLiteral("-"),
+        QStringLiteral("-1"),
+        QStringLiteral("0x12"),
+        QStringLiteral("0X1A2B"),
+        QStringLiteral("12 34"),
+        QStringLiteral("00 00 03 E8"),
+        QStringLiteral("00 00 00 00"),
+        QStringLiteral("99999999999"),
+        QStringLiteral("FFFFFFFFFFFFFFFFFFFF"),
+        QStringLiteral("中文"),
+        QString::fromUtf16(u"\U0001F600"),
+        QString(QChar(0)),
+        QString(300, u'F'),
+        QString(511, u'A'),
+        QString(10000, u'A'),
+    };
+}
+
+bool wholeFrames(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        if (!CommandFrame::isIntact(bytes))
+            return false;
+        bytes = bytes.sliced(quint8(bytes.at(1)) + CommandFrame::Overhead);
+    }
+    return true;
+}
+
+QString shown(const QString &text)
+{
+    return text.size() > 20 ? QStringLiteral("%1 characters").arg(text.size())
+                            : QStringLiteral("\"%1\"").arg(text);
+}
+
+// Types text as a user would: plain ASCII by keys, everything else as an input method
+// commits it.
+void typeText(QWidget *widget, const QString &text)
+{
+    QString committed;
+    const auto commit = [&] {
+        if (committed.isEmpty())
+            return;
+        QInputMethodEvent event;
+        event.setCommitString(committed);
+        QCoreApplication::sendEvent(widget, &event);
+        committed.clear();
+    };
+    for (const QChar c : text) {
+        if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() < 0x7F)) {
+            commit();
+            QTest::keyClick(widget, char(c.unicode()));
+        } else {
+            committed += c;
+        }
+    }
+    commit();
+}
+
+// Indexes worth trying in a list: none when it is empty, else the first and the last.
+QList<int> probeIndexes(const QComboBox *box)
+{
+    if (box->count() == 0)
+        return { -1 };
+    if (box->count() == 1)
+        return { 0 };
+    return { 0, box->count() - 1 };
+}
+
+} // namespace
+
+class tst_RemoteConfigInput : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void everySelection_data();
+    void everySelection();
+    void typedFields_data();
+    void typedFields();
+    void frameLine();
+    void portName();
+
+private:
+    template<typename T = QWidget>
+    T *child(const char *name) const
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+    // Builds and sends; the hand-over must hold the built frame, or the last one, or nothing.
+    void buildAndSend(const QString &where);
+
+    std::unique_ptr<Widget> window;
+};
+
+void tst_RemoteConfigInput::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
+    window = std::make_unique<Widget>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void tst_RemoteConfigInput::cleanup()
+{
+    window.reset();
+}
+
+void tst_RemoteConfigInput::buildAndSend(const QString &where)
+{
+    MyThread &worker = window->serialWorker();
+    const QByteArray lastBuilt = window->builtFrameBytes();
+    child<QPushButton>("build")->click();
+    const bool refused = !child<QLabel>("buildStatus")->text().isEmpty();
+    const QByteArray built = window->builtFrameBytes();
+    if (refused) {
+        QVERIFY2(built == lastBuilt, qPrintable(where));
+    } else {
+        QVERIFY2(CommandFrame::isIntact(built)
+                         && built.size() == quint8(built.at(1)) + CommandFrame::Overhead,
+                 qPrintable(where + QStringLiteral(": ") + QString::fromLatin1(built.toHex(' '))));
+    }
+
+    worker.setSendRequest(false);
+    worker.clearTxData();
+    child<QPushButton>("sendDate")->click();
+    const QByteArray placed = worker.txData();
+    QVERIFY2(wholeFrames(placed),
+             qPrintable(where + QStringLiteral(": ") + QString::fromLatin1(placed.toHex(' '))));
+    if (worker.sendRequest())
+        QVERIFY2(placed == built, qPrintable(where));
+}
+
+void tst_RemoteConfigInput::everySelection_data()
+{
+    QTest::addColumn<QString>("field");
+
+    QTest::newRow("address") << QStringLiteral("DesAddr");
+    QTest::newRow("value") << QStringLiteral("function");
+}
+
+// Every command, every parameter or pin, the first and last choice and option, each nasty text
+// pasted into the field (the other keeps a good value).
+void tst_RemoteConfigInput::everySelection()
+{
+    QFETCH(QString, field);
+    auto *command = child<QComboBox>("CMD_type");
+    auto *parameter = child<QComboBox>("NVID_IO");
+    auto *choice = child<QComboBox>("Type_IOport");
+    auto *option = child<QComboBox>("comboBox");
+    auto *edit = window->findChild<QLineEdit *>(field);
+    auto *address = child<QLineEdit>("DesAddr");
+    auto *value = child<QLineEdit>("function");
+    const QStringList texts = nastyTexts();
+
+    for (int c = 0; c < command->count(); ++c) {
+        command->setCurrentIndex(c);
+        for (int p = parameter->count() == 0 ? -1 : 0; p < parameter->count(); ++p) {
+            parameter->setCurrentIndex(p);
+            for (const int t : probeIndexes(choice)) {
+                choice->setCurrentIndex(t);
+                for (const int o : probeIndexes(option)) {
+                    option->setCurrentIndex(o);
+                    for (const QString &text : texts) {
+                        address->setText(QStringLiteral("00 00"));
+                        value->setText(QStringLiteral("00 00 03 E8"));
+                        edit->setText(text);
+                        buildAndSend(QStringLiteral("%1 / %2 / %3 / %4, %5 %6")
+                                             .arg(command->currentText(), parameter->currentText(),
+                                                  choice->currentText(), option->currentText(),
+                                                  field, shown(text)));
+                        if (QTest::currentTestFailed())
+                            return;
+                    }
+                }
+            }
+        }
+    }
+}
+
+void tst_RemoteConfigInput::typedFields_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("parameter");
+
+    QTest::newRow("serial data") << QStringLiteral("串口数据") << QString();
+    QTest::newRow("write PAN ID") << QStringLiteral("参数修改") << QStringLiteral("PAN ID");
+    QTest::newRow("write PWM frequency") << QStringLiteral("参数修改") << QStringLiteral("PWM频率");
+    QTest::newRow("PWM duty") << QStringLiteral("PWM占空比输出") << QStringLiteral("PM1");
+}
+
+// The same texts typed key by key into the address and the value.
+void tst_RemoteConfigInput::typedFields()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, parameter);
+    auto *commands = child<QComboBox>("CMD_type");
+    commands->setCurrentIndex(commands->findText(command));
+    if (!parameter.isEmpty()) {
+        auto *parameters = child<QComboBox>("NVID_IO");
+        parameters->setCurrentIndex(parameters->findText(parameter));
+        QCOMPARE(parameters->currentText(), parameter);
+    }
+    auto *address = child<QLineEdit>("DesAddr");
+    auto *value = child<QLineEdit>("function");
+    QVERIFY(value->isEnabled());
+
+    const QStringList texts = nastyTexts();
+    for (const QString &text : texts) {
+        if (text.size() > TypedLimit)
+            continue;
+        for (QLineEdit *edit : { address, value }) {
+            address->setText(QStringLiteral("00 00"));
+            value->setText(QStringLiteral("00 00 03 E8"));
+            edit->setFocus();
+            edit->clear();
+            typeText(edit, text);
+            buildAndSend(QStringLiteral("%1 typed %2").arg(edit->objectName(), shown(text)));
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+}
+
+// The frame line takes any text; the send button still hands over the last built frame.
+void tst_RemoteConfigInput::frameLine()
+{
+    auto *line = child<QLineEdit>("lineEdit");
+    MyThread &worker = window->serialWorker();
+    const QStringList texts = nastyTexts();
+    for (const bool afterBuild : { false, true }) {
+        if (afterBuild) {
+            auto *command = child<QComboBox>("CMD_type");
+            command->setCurrentIndex(command->findText(QStringLiteral("远程重启")));
+            child<QPushButton>("build")->click();
+            QCOMPARE(window->builtFrameBytes(), QByteArray::fromHex("FE 02 21 21 00 00 02"));
+        }
+        for (const QString &text : texts) {
+            line->clear();
+            if (text.size() <= TypedLimit)
+                typeText(line, text);
+            else
+                line->setText(text);
+            worker.setSendRequest(false);
+            worker.clearTxData();
+            child<QPushButton>("sendDate")->click();
+            QVERIFY2(worker.txData() == window->builtFrameBytes() || !worker.sendRequest(),
+                     qPrintable(shown(text)));
+        }
+    }
+}
+
+void tst_RemoteConfigInput::portName()
+{
+    auto *ports = child<QComboBox>("serialPortComboBox");
+    auto *open = child<QPushButton>("openCom_Button");
+    auto *status = child<QLabel>("portStatus");
+    MyThread &worker = window->serialWorker();
+    // A NUL cannot be typed into a name; Qt's serial port would leave a lock file "LCK.." for
+    // it behind.
+    QStringList texts = nastyTexts();
+    texts.removeAll(QString(QChar(0)));
+    texts << QStringLiteral("/") << QStringLiteral("/dev/") << QStringLiteral("../../..");
+    for (const QString &text : std::as_const(texts)) {
+        ports->setEditText(text);
+        QTest::mouseClick(open, Qt::LeftButton);
+        if (!ports->currentText().isEmpty())
+            QTRY_VERIFY2(!status->text().isEmpty(), qPrintable(shown(text)));
+        QTRY_VERIFY(!worker.isRunning());
+        QCOMPARE(open->text(), QStringLiteral("打开串口"));
+        QVERIFY(!worker.comOpened());
+    }
+}
+
+QTEST_MAIN(tst_RemoteConfigInput)
+#include "tst_remoteconfiginput.moc"
