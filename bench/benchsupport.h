@@ -1,0 +1,113 @@
+#pragma once
+
+#include "mythread.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QTextBrowser;
+class SimulatedModule;
+
+// What the benchmark programs share: statistics, CPU time and memory of this process, a
+// window opened against the simulated module, and the scenarios both windows run.
+namespace Bench {
+
+using Clock = std::chrono::steady_clock;
+
+// BENCH_QUICK=1 shortens every scenario, for trying the programs out.
+bool quick();
+int repeats(int full, int quickly);
+
+double msBetween(Clock::time_point from, Clock::time_point to);
+double median(QList<double> values);
+// fraction 0.99 gives the 99th percentile (nearest rank).
+double percentile(QList<double> values, double fraction);
+
+double processCpuSeconds();
+// CPU time of one thread of this process; the main thread's id is the process id.
+double threadCpuSeconds(int tid);
+// The first thread of this process with that name (Qt names threads after their class).
+int threadIdByName(const QByteArray &name);
+qint64 residentBytes();
+
+// The GUI thread's own event loop, for ms or until done() holds (checked every millisecond).
+void runEventLoop(int ms);
+bool runUntil(const std::function<bool()> &done, int timeoutMs);
+
+// One program's window, shown.
+class Window
+{
+public:
+    virtual ~Window() = default;
+    virtual QWidget &widget() = 0;
+    virtual MyThread &worker() = 0;
+    virtual void displayRxData() = 0;
+
+    template<typename T = QWidget>
+    T *child(const char *name)
+    {
+        return widget().findChild<T *>(QString::fromLatin1(name));
+    }
+    QTextBrowser *log();
+};
+
+template<typename W>
+class WindowOf : public Window
+{
+public:
+    WindowOf() { m_widget.show(); }
+    QWidget &widget() override { return m_widget; }
+    MyThread &worker() override { return m_widget.serialWorker(); }
+    void displayRxData() override { m_widget.displayRxData(); }
+
+private:
+    W m_widget;
+};
+
+// Types the module's line into the port box and clicks "打开串口"; true once the port is open.
+bool openPort(Window &window, const SimulatedModule &module);
+
+struct Row
+{
+    QString figure;
+    QString measured;
+    QString target;
+    bool met = false;
+    QString notes;
+};
+
+// The row of a figure that could not be measured.
+Row unavailable(const QString &figure);
+
+struct Program;
+using Scenario = std::function<QList<Row>(const Program &program)>;
+
+struct Program
+{
+    QString name;
+    QString title;
+    std::function<std::unique_ptr<Window>()> makeWindow;
+    // Rate of the stream scenario, and what the window needs to take it (its baud-rate list).
+    int streamBaud = 38400;
+    std::function<void(Window &)> prepareStream;
+    // The bytes one log line stands for; false for a line that is not a delivery.
+    std::function<bool(const QString &line, QByteArray &bytes)> parseLogLine;
+    // Scenarios of this program alone, by name, in the order they run.
+    QList<std::pair<QString, Scenario>> ownScenarios;
+};
+
+// "hh:mm:ss 收到数据: 0A 0B " back into its bytes.
+bool parseDumpLine(const QString &line, QByteArray &bytes);
+
+// Runs the scenarios named on the command line (all by default) and prints one markdown
+// table row per figure on standard output. With --startup-child, builds and shows the window
+// as the program's main() does and reports the moment it is shown.
+int run(int argc, char *argv[], const Program &program);
+
+} // namespace Bench
