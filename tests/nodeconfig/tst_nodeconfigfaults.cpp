@@ -3,6 +3,7 @@
 #include "widget.h"
 
 #include "commandframe.h"
+#include "idleload.h"
 #include "modulecommands.h"
 #include "simulatedmodule.h"
 
@@ -26,22 +27,6 @@ namespace {
 
 const QString Open = QStringLiteral("关闭串口");
 const QString Closed = QStringLiteral("打开串口");
-
-// Share of one core the whole process (window, worker, simulated module) used over an idle
-// second. A worker polling a dead line would show close to 1.
-double idleLoad()
-{
-    const auto cpuSeconds = [] {
-        timespec t {};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-    };
-    QElapsedTimer wall;
-    wall.start();
-    const double before = cpuSeconds();
-    QTest::qWait(1000);
-    return (cpuSeconds() - before) / (double(wall.nsecsElapsed()) / 1e9);
-}
 
 // The bytes of one log line: a dump, or an RSSI report (any 8-byte delivery) spelled out.
 QByteArray lineBytes(const QString &line)

@@ -3,6 +3,7 @@
 // any delivery the line may hand to the window's decoder and log.
 #include "widget.h"
 
+#include "badinput.h"
 #include "commandframe.h"
 #include "digi_api_build.h"
 #include "hextext.h"
@@ -22,86 +23,7 @@
 
 namespace {
 
-// Typed keys longer than this would only make the test slow; longer texts are pasted.
-constexpr int TypedLimit = 64;
-
-QStringList nastyTexts()
-{
-    return {
-        QString(),
-        QStringLiteral("1"),
-        QStringLiteral("123"),
-        QStringLiteral("12345"),
-        QStringLiteral("zz"),
-        QStringLiteral("G1"),
-        QStringLiteral("１２"),
-        QStringLiteral("１２３４"),
-        QStringLiteral(" "),
-        QStringLiteral("   "),
-        QStringLiteral("\t"),
-        QStringLiteral("\u00A0"),
-        QStringLiteral("-"),
-        QStringLiteral("--"),
-        QStringLiteral("-1"),
-        QStringLiteral("+5"),
-        QStringLiteral("0x12"),
-        QStringLiteral("0X1A2B"),
-        QStringLiteral("12 34"),
-        QStringLiteral("1e3"),
-        QStringLiteral("0.5"),
-        QStringLiteral("256"),
-        QStringLiteral("-129"),
-        QStringLiteral("99999999999"),
-        QStringLiteral("FFFFFFFFFFFFFFFFFFFF"),
-        QStringLiteral("中文"),
-        QString::fromUtf16(u"\U0001F600"),
-        QString(QChar(0)),
-        QString(300, u'F'),
-        QString(10000, u'A'),
-        QString(5000, u'7') + QStringLiteral(" -"),
-    };
-}
-
-// Whole frames one after another, nothing else; true for no bytes.
-bool wholeFrames(QByteArrayView bytes)
-{
-    while (!bytes.isEmpty()) {
-        if (!CommandFrame::isIntact(bytes))
-            return false;
-        bytes = bytes.sliced(quint8(bytes.at(1)) + CommandFrame::Overhead);
-    }
-    return true;
-}
-
-QString shown(const QString &text)
-{
-    return text.size() > 20 ? QStringLiteral("%1 characters").arg(text.size())
-                            : QStringLiteral("\"%1\"").arg(text);
-}
-
-// Types text as a user would: plain ASCII by keys, everything else (full-width digits,
-// Chinese, emoji, control characters) as an input method commits it.
-void typeText(QWidget *widget, const QString &text)
-{
-    QString committed;
-    const auto commit = [&] {
-        if (committed.isEmpty())
-            return;
-        QInputMethodEvent event;
-        event.setCommitString(committed);
-        QCoreApplication::sendEvent(widget, &event);
-        committed.clear();
-    };
-    for (const QChar c : text) {
-        if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() < 0x7F)) {
-            commit();
-            QTest::keyClick(widget, char(c.unicode()));
-        } else {
-            committed += c;
-        }
-    }
-    commit();
-}
+using namespace BadInput;
 
 bool onlyHexDigits(const QString &text)
 {
@@ -199,7 +121,7 @@ void tst_NodeConfigInput::parameterField()
     const QByteArray slot = "on_" + field.toLatin1() + "_editingFinished";
     const bool hasSetter = window->metaObject()->indexOfSlot(slot + "()") >= 0;
 
-    const QStringList texts = nastyTexts();
+    const QStringList texts = BadInput::texts();
     for (const QString &text : texts) {
         // Typed: the field's validator and length limit apply, Return finishes the edit.
         if (text.size() <= TypedLimit && edit->isEnabled()) {
@@ -227,7 +149,7 @@ void tst_NodeConfigInput::sendField()
     auto *edit = window->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
     auto *send = window->findChild<QPushButton *>(QStringLiteral("sendDate"));
     QVERIFY(edit && send);
-    const QStringList texts = nastyTexts();
+    const QStringList texts = BadInput::texts();
     for (const QString &text : texts) {
         edit->setText(text);
         clearHandOver();
@@ -252,7 +174,7 @@ void tst_NodeConfigInput::portName()
     MyThread &worker = window->serialWorker();
     // A NUL cannot be typed into a name; Qt's serial port would leave a lock file "LCK.." for
     // it behind.
-    QStringList texts = nastyTexts();
+    QStringList texts = BadInput::texts();
     texts.removeAll(QString(QChar(0)));
     texts << QStringLiteral("/") << QStringLiteral("/dev/") << QStringLiteral("../../..");
     for (const QString &text : std::as_const(texts)) {
@@ -289,7 +211,7 @@ void tst_NodeConfigInput::digiDialog()
         return dialog.findChild<QLineEdit *>(QLatin1String(name))->text();
     };
 
-    const QStringList texts = nastyTexts();
+    const QStringList texts = BadInput::texts();
     for (const QString &typed : texts) {
         edit->clear();
         if (typed.size() <= TypedLimit)

@@ -4,6 +4,7 @@
 #include "widget.h"
 
 #include "commandframe.h"
+#include "idleload.h"
 #include "simulatedmodule.h"
 
 #include <QApplication>
@@ -30,22 +31,6 @@ const QString Closed = QStringLiteral("打开串口");
 // The remote restart of node 00 00 and the module's status reply to it.
 const QByteArray Restart = QByteArray::fromHex("FE 02 21 21 00 00 02");
 const QByteArray RestartReply = QByteArray::fromHex("FE 01 61 21 00 41");
-
-// Share of one core the whole process (window, worker, simulated module) used over an idle
-// second. A worker polling a dead line would show close to 1.
-double idleLoad()
-{
-    const auto cpuSeconds = [] {
-        timespec t {};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-    };
-    QElapsedTimer wall;
-    wall.start();
-    const double before = cpuSeconds();
-    QTest::qWait(1000);
-    return (cpuSeconds() - before) / (double(wall.nsecsElapsed()) / 1e9);
-}
 
 QByteArray lineBytes(const QString &line)
 {

@@ -2,6 +2,7 @@
 // every command and parameter: what the send button hands over is a whole frame or nothing.
 #include "widget.h"
 
+#include "badinput.h"
 #include "commandframe.h"
 
 #include <QComboBox>
@@ -16,81 +17,7 @@
 
 namespace {
 
-constexpr int TypedLimit = 64;
-
-QStringList nastyTexts()
-{
-    return {
-        QString(),
-        QStringLiteral("1"),
-        QStringLiteral("123"),
-        QStringLiteral("1 23"),
-        QStringLiteral("12345"),
-        QStringLiteral("zz"),
-        QStringLiteral("G1"),
-        QStringLiteral("１２"),
-        QStringLiteral("１２ ３４"),
-        QStringLiteral(" "),
-        QStringLiteral("   "),
-        QStringLiteral("\t"),
-        QStringLiteral("\u00A0"),
-        QStringLiteral("-"),
-        QStringLiteral("-1"),
-        QStringLiteral("0x12"),
-        QStringLiteral("0X1A2B"),
-        QStringLiteral("12 34"),
-        QStringLiteral("00 00 03 E8"),
-        QStringLiteral("00 00 00 00"),
-        QStringLiteral("99999999999"),
-        QStringLiteral("FFFFFFFFFFFFFFFFFFFF"),
-        QStringLiteral("中文"),
-        QString::fromUtf16(u"\U0001F600"),
-        QString(QChar(0)),
-        QString(300, u'F'),
-        QString(511, u'A'),
-        QString(10000, u'A'),
-    };
-}
-
-bool wholeFrames(QByteArrayView bytes)
-{
-    while (!bytes.isEmpty()) {
-        if (!CommandFrame::isIntact(bytes))
-            return false;
-        bytes = bytes.sliced(quint8(bytes.at(1)) + CommandFrame::Overhead);
-    }
-    return true;
-}
-
-QString shown(const QString &text)
-{
-    return text.size() > 20 ? QStringLiteral("%1 characters").arg(text.size())
-                            : QStringLiteral("\"%1\"").arg(text);
-}
-
-// Types text as a user would: plain ASCII by keys, everything else as an input method
-// commits it.
-void typeText(QWidget *widget, const QString &text)
-{
-    QString committed;
-    const auto commit = [&] {
-        if (committed.isEmpty())
-            return;
-        QInputMethodEvent event;
-        event.setCommitString(committed);
-        QCoreApplication::sendEvent(widget, &event);
-        committed.clear();
-    };
-    for (const QChar c : text) {
-        if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() < 0x7F)) {
-            commit();
-            QTest::keyClick(widget, char(c.unicode()));
-        } else {
-            committed += c;
-        }
-    }
-    commit();
-}
+using namespace BadInput;
 
 // Indexes worth trying in a list: none when it is empty, else the first and the last.
 QList<int> probeIndexes(const QComboBox *box)
@@ -189,7 +116,7 @@ void tst_RemoteConfigInput::everySelection()
     auto *edit = window->findChild<QLineEdit *>(field);
     auto *address = child<QLineEdit>("DesAddr");
     auto *value = child<QLineEdit>("function");
-    const QStringList texts = nastyTexts();
+    const QStringList texts = BadInput::texts();
 
     for (int c = 0; c < command->count(); ++c) {
         command->setCurrentIndex(c);
@@ -243,7 +170,7 @@ void tst_RemoteConfigInput::typedFields()
     auto *value = child<QLineEdit>("function");
     QVERIFY(value->isEnabled());
 
-    const QStringList texts = nastyTexts();
+    const QStringList texts = BadInput::texts();
     for (const QString &text : texts) {
         if (text.size() > TypedLimit)
             continue;
@@ -265,7 +192,7 @@ void tst_RemoteConfigInput::frameLine()
 {
     auto *line = child<QLineEdit>("lineEdit");
     MyThread &worker = window->serialWorker();
-    const QStringList texts = nastyTexts();
+    const QStringList texts = BadInput::texts();
     for (const bool afterBuild : { false, true }) {
         if (afterBuild) {
             auto *command = child<QComboBox>("CMD_type");
@@ -296,7 +223,7 @@ void tst_RemoteConfigInput::portName()
     MyThread &worker = window->serialWorker();
     // A NUL cannot be typed into a name; Qt's serial port would leave a lock file "LCK.." for
     // it behind.
-    QStringList texts = nastyTexts();
+    QStringList texts = BadInput::texts();
     texts.removeAll(QString(QChar(0)));
     texts << QStringLiteral("/") << QStringLiteral("/dev/") << QStringLiteral("../../..");
     for (const QString &text : std::as_const(texts)) {

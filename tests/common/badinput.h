@@ -1,0 +1,101 @@
+#pragma once
+
+#include "commandframe.h"
+
+#include <QCoreApplication>
+#include <QInputMethodEvent>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+
+// Texts that break parsers, and the means to type them into a field as a user would.
+namespace BadInput {
+
+// Typed keys longer than this would only make a test slow; longer texts are pasted.
+inline constexpr int TypedLimit = 64;
+
+inline QStringList texts()
+{
+    return {
+        QString(),
+        QStringLiteral("1"),
+        QStringLiteral("123"),
+        QStringLiteral("1 23"),
+        QStringLiteral("12345"),
+        QStringLiteral("zz"),
+        QStringLiteral("G1"),
+        QStringLiteral("１２"),
+        QStringLiteral("１２３４"),
+        QStringLiteral("１２ ３４"),
+        QStringLiteral(" "),
+        QStringLiteral("   "),
+        QStringLiteral("\t"),
+        QStringLiteral("\u00A0"),
+        QStringLiteral("-"),
+        QStringLiteral("--"),
+        QStringLiteral("-1"),
+        QStringLiteral("+5"),
+        QStringLiteral("0x12"),
+        QStringLiteral("0X1A2B"),
+        QStringLiteral("12 34"),
+        QStringLiteral("00 00 03 E8"),
+        QStringLiteral("00 00 00 00"),
+        QStringLiteral("1e3"),
+        QStringLiteral("0.5"),
+        QStringLiteral("256"),
+        QStringLiteral("-129"),
+        QStringLiteral("99999999999"),
+        QStringLiteral("FFFFFFFFFFFFFFFFFFFF"),
+        QStringLiteral("中文"),
+        QString::fromUtf16(u"\U0001F600"),
+        QString(QChar(0)),
+        QString(300, u'F'),
+        QString(511, u'A'),
+        QString(10000, u'A'),
+        QString(5000, u'7') + QStringLiteral(" -"),
+    };
+}
+
+// Whole frames one after another, nothing else; true for no bytes.
+inline bool wholeFrames(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        if (!CommandFrame::isIntact(bytes))
+            return false;
+        bytes = bytes.sliced(quint8(bytes.at(1)) + CommandFrame::Overhead);
+    }
+    return true;
+}
+
+// A text as a test row names it.
+inline QString shown(const QString &text)
+{
+    return text.size() > 20 ? QStringLiteral("%1 characters").arg(text.size())
+                            : QStringLiteral("\"%1\"").arg(text);
+}
+
+// Types text as a user would: plain ASCII by keys, everything else (full-width digits,
+// Chinese, emoji, control characters) as an input method commits it.
+inline void typeText(QWidget *widget, const QString &text)
+{
+    QString committed;
+    const auto commit = [&] {
+        if (committed.isEmpty())
+            return;
+        QInputMethodEvent event;
+        event.setCommitString(committed);
+        QCoreApplication::sendEvent(widget, &event);
+        committed.clear();
+    };
+    for (const QChar c : text) {
+        if (c == u'\t' || (c.unicode() >= 0x20 && c.unicode() < 0x7F)) {
+            commit();
+            QTest::keyClick(widget, char(c.unicode()));
+        } else {
+            committed += c;
+        }
+    }
+    commit();
+}
+
+} // namespace BadInput
