@@ -113,13 +113,9 @@ void Widget::on_baudRateBox_currentIndexChanged(int index)
     emit baudrate(index);
 }
 
-void Widget::on_CMD_type_currentIndexChanged(int index)
+// Empties and disables the inputs to the right of NVID_IO, with their captions, in this order.
+void Widget::resetValueInputs()
 {
-    // Each clear of a filled list runs its handler with an empty text.
-    ui->canshu->clear();
-    ui->NVID_IO->clear();
-    ui->NVID_IO->setEnabled(false);
-    ui->NVID_IO_Label->clear();
     ui->Type_IOport_label->clear();
     ui->Type_IOport->clear();
     ui->Type_IOport->setEnabled(false);
@@ -128,6 +124,16 @@ void Widget::on_CMD_type_currentIndexChanged(int index)
     ui->function->setEnabled(false);
     ui->comboBox->clear();
     ui->comboBox->setEnabled(false);
+}
+
+void Widget::on_CMD_type_currentIndexChanged(int index)
+{
+    // Each clear of a filled list runs its handler with an empty text.
+    ui->canshu->clear();
+    ui->NVID_IO->clear();
+    ui->NVID_IO->setEnabled(false);
+    ui->NVID_IO_Label->clear();
+    resetValueInputs();
 
     switch (Command(index)) {
     case Command::WriteParameter:
@@ -170,14 +176,7 @@ void Widget::on_CMD_type_currentIndexChanged(int index)
 // Leaves canshu alone: it runs nested inside the refill that follows the caption.
 void Widget::on_NVID_IO_currentIndexChanged(const QString &arg1)
 {
-    ui->Type_IOport_label->clear();
-    ui->Type_IOport->clear();
-    ui->Type_IOport->setEnabled(false);
-    ui->function_label->clear();
-    ui->function->clear();
-    ui->function->setEnabled(false);
-    ui->comboBox->clear();
-    ui->comboBox->setEnabled(false);
+    resetValueInputs();
 
     switch (RemoteCatalogue::parameterKind(arg1)) {
     case RemoteCatalogue::ParameterKind::IoConfig: {

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void comLost(const QString &reason);
 
 private:
+    void resetValueInputs();
     RemoteFrame::Selection currentSelection() const;
 
     Ui::Widget *ui;
