@@ -98,13 +98,14 @@ std::optional<DeviceInfo> scan(QByteArrayView received)
         ++start;
         // Nothing is read past the received bytes: a reply cut short, or one whose LEN leaves
         // no room for the fields, counts as invalid like any other command.
-        if (candidate.size() < 8 || at(candidate, 2) != Cmd0 || at(candidate, 3) != Cmd1
-            || at(candidate, 1) < MinimumLength
-            || candidate.size() < at(candidate, 1) + CommandFrame::Overhead) {
+        const CommandFrame::Reading reading = CommandFrame::read(candidate);
+        if (reading.status != CommandFrame::Reading::Complete
+            || CommandFrame::cmd0(candidate) != Cmd0 || CommandFrame::cmd1(candidate) != Cmd1
+            || at(candidate, 1) < MinimumLength) {
             qDebug() << "无效数据";
             continue;
         }
-        if (!CommandFrame::isIntact(candidate)) {
+        if (!reading.intact) {
             qDebug() << "校验错误";
             continue;
         }

@@ -1,7 +1,6 @@
 #include "digiapi.h"
 
 #include "commandframe.h"
-#include "hextext.h"
 
 namespace DigiApi {
 
@@ -31,22 +30,15 @@ Composition compose(const QString &macAddress, const QString &shortAddress, cons
     text += u' ';
     text += data;
 
-    QByteArray bytes = HexText::decode(text);
-    // LEN counts everything after FE, LEN, CMD0 and CMD1.
-    const int len = bytes.size() - 4;
-    if (len > 0xFF) {
+    const CommandFrame::FinishedText finished = CommandFrame::finishHexText(text);
+    if (!finished.isFinished()) {
+        // The payload is the ten address bytes and the data.
         return { QString(),
                  QStringLiteral("数据共%1字节，超过%2字节上限，未生成API帧")
-                         .arg(len - 10)
+                         .arg(finished.payloadSize - 10)
                          .arg(MaxDataBytes) };
     }
-    bytes[1] = char(len);
-    text.replace(3, 2, HexText::byte(quint8(len)));
-
-    const quint8 check = CommandFrame::checkByte(QByteArrayView(bytes).sliced(1, 3 + len));
-    text += u' ';
-    text += HexText::byte(check);
-    return { text, QString() };
+    return { finished.text, QString() };
 }
 
 } // namespace DigiApi

@@ -307,23 +307,15 @@ Result finishFrame(const QString &frameText)
     // every byte boundary before it, and the frame would no longer start with FE.
     if (hexDigitCount(frameText) % 2 != 0)
         return refused(QStringLiteral("十六进制数字个数为奇数：每个字节须写两位，如 01 23"));
-    QByteArray bytes = HexText::decode(frameText);
-    // FE, LEN, CMD0 and CMD1 come before the payload.
-    if (bytes.size() < 4)
+    const CommandFrame::FinishedText finished = CommandFrame::finishHexText(frameText);
+    if (finished.payloadSize < 0)
         return refused(QStringLiteral("帧不完整：不足4字节"));
-    const qsizetype payloadSize = bytes.size() - 4;
-    if (payloadSize > 0xFF)
-        return refused(QStringLiteral("数据过长：%1字节，最多255字节").arg(payloadSize));
-
-    const auto length = quint8(payloadSize);
-    bytes[1] = char(length);
-    const quint8 check = CommandFrame::checkByte(QByteArrayView(bytes).sliced(1, 3 + length));
+    if (!finished.isFinished())
+        return refused(QStringLiteral("数据过长：%1字节，最多255字节").arg(finished.payloadSize));
 
     Result result;
-    result.text = frameText;
-    result.text.replace(3, 2, HexText::byte(length));
-    result.text += QLatin1Char(' ') + HexText::byte(check);
-    result.bytes = HexText::decode(result.text);
+    result.text = finished.text;
+    result.bytes = finished.bytes;
     return result;
 }
 

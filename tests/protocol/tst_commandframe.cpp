@@ -12,6 +12,11 @@ private Q_SLOTS:
     void build();
     void isIntact_data();
     void isIntact();
+    void read_data();
+    void read();
+    void readSplitAtEveryOffset();
+    void segments_data();
+    void segments();
 };
 
 void tst_CommandFrame::build_data()
@@ -83,6 +88,92 @@ void tst_CommandFrame::isIntact()
     // A copy holding exactly the given bytes, so that a read past the end shows under ASan.
     const QByteArray exact(bytes.constData(), bytes.size());
     QCOMPARE(CommandFrame::isIntact(QByteArrayView(exact.constData(), exact.size())), intact);
+}
+
+void tst_CommandFrame::read_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("intact");
+
+    using R = CommandFrame::Reading;
+    QTest::newRow("empty") << QByteArray() << int(R::NotAFrame) << 0 << false;
+    QTest::newRow("garbage first")
+            << QByteArray::fromHex("00 FE 00 21 15 34") << int(R::NotAFrame) << 0 << false;
+    QTest::newRow("start byte only") << QByteArray::fromHex("FE") << int(R::NeedMore) << 0 << false;
+    QTest::newRow("LEN 0") << QByteArray::fromHex("FE 00 21 15 34") << int(R::Complete) << 5
+                           << true;
+    QTest::newRow("LEN 0, bad check")
+            << QByteArray::fromHex("FE 00 21 15 35") << int(R::Complete) << 5 << false;
+    QTest::newRow("truncated") << QByteArray::fromHex("FE 05 21 09 03 00 00 01 02")
+                               << int(R::NeedMore) << 0 << false;
+    QTest::newRow("LEN 255 whole") << CommandFrame::build(0x21, 0x24, QByteArray(255, 'x'))
+                                   << int(R::Complete) << 260 << true;
+    QTest::newRow("LEN 255 over 10 bytes") << QByteArray::fromHex("FE FF 21 09 03 00 00 01 02 2D")
+                                           << int(R::NeedMore) << 0 << false;
+    QTest::newRow("two frames: the first") << QByteArray::fromHex("FE 00 21 15 34 FE 00 21 16 37")
+                                           << int(R::Complete) << 5 << true;
+}
+
+void tst_CommandFrame::read()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(int, length);
+    QFETCH(bool, intact);
+    const QByteArray exact(bytes.constData(), bytes.size());
+    const CommandFrame::Reading reading =
+            CommandFrame::read(QByteArrayView(exact.constData(), exact.size()));
+    QCOMPARE(int(reading.status), status);
+    QCOMPARE(reading.length, qsizetype(length));
+    QCOMPARE(reading.intact, intact);
+}
+
+void tst_CommandFrame::readSplitAtEveryOffset()
+{
+    const QByteArray frame = QByteArray::fromHex("FE 05 21 09 03 00 00 01 02 2D");
+    for (int cut = 1; cut < frame.size(); ++cut) {
+        const QByteArray head = frame.first(cut);
+        QCOMPARE(int(CommandFrame::read(head).status), int(CommandFrame::Reading::NeedMore));
+    }
+    const CommandFrame::Reading whole = CommandFrame::read(frame);
+    QVERIFY(whole.status == CommandFrame::Reading::Complete && whole.intact);
+    QCOMPARE(CommandFrame::payload(frame).toByteArray(), QByteArray::fromHex("03 00 00 01 02"));
+    QCOMPARE(CommandFrame::cmd0(frame), quint8(0x21));
+    QCOMPARE(CommandFrame::cmd1(frame), quint8(0x09));
+}
+
+void tst_CommandFrame::segments_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QString>("expected"); // kind letter and hex per segment
+
+    QTest::newRow("one frame") << QByteArray::fromHex("FE 00 21 15 34") << "F:fe00211534";
+    QTest::newRow("two frames") << QByteArray::fromHex("FE 00 21 15 34 FE 00 21 16 37")
+                                << "F:fe00211534 F:fe00211637";
+    QTest::newRow("garbage around")
+            << QByteArray::fromHex("00 11 FE 00 21 15 34 22") << "O:0011 F:fe00211534 O:22";
+    QTest::newRow("bad check before a good frame")
+            << QByteArray::fromHex("FE 00 21 15 35 FE 00 21 15 34") << "B:fe00211535 F:fe00211534";
+    QTest::newRow("truncated frame hides no later frame")
+            << QByteArray::fromHex("FE 40 21 09 FE 00 21 15 34") << "O:fe402109 F:fe00211534";
+    QTest::newRow("LEN 255 over a good frame")
+            << QByteArray::fromHex("FE FF FE 01 61 09 00 69") << "O:feff F:fe0161090069";
+    QTest::newRow("truncated at the end")
+            << QByteArray::fromHex("FE 00 21 15 34 FE 05 21") << "F:fe00211534 T:fe0521";
+}
+
+void tst_CommandFrame::segments()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QString, expected);
+    QStringList found;
+    const QList<CommandFrame::Segment> segments = CommandFrame::segments(received);
+    for (const CommandFrame::Segment &segment : segments)
+        found << QString(QLatin1Char("FBTO"[segment.kind])) + u':'
+                        + QString::fromLatin1(segment.bytes.toByteArray().toHex());
+    QCOMPARE(found.join(u' '), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandFrame)
