@@ -1,18 +1,16 @@
 #include "linksession.h"
 
-#include "mythread.h"
+#include "commandframe.h"
+#include "linkstate.h"
 
 #include <QDebug>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 constexpr int WriteTimeoutMs = 50;
-constexpr int FirstReplyByteTimeoutMs = 1000;
-constexpr int ReplySilenceMs = 300;
-// A line that never falls silent (a module sending RSSI reports every 100 ms) would otherwise
-// hold the exchange, and every frame handed over after it, for ever.
-constexpr int ReplyCollectionLimitMs = 1000;
 constexpr int UnaskedSilenceMs = 5;
 constexpr qsizetype UnaskedDeliveryCap = 200;
 
@@ -41,8 +39,9 @@ QString openFailureReason(const QSerialPort &port, const QString &name)
 
 } // namespace
 
-LinkSession::LinkSession(MyThread &link, QSerialPort &port)
-    : m_link(link)
+LinkSession::LinkSession(LinkState &state, LinkSettings settings, QSerialPort &port)
+    : m_state(state)
+    , m_settings(std::move(settings))
     , m_port(port)
 {
     m_timer.setSingleShot(true);
@@ -54,27 +53,28 @@ bool LinkSession::open()
 {
     qDebug() << "Zarno:"
              << "---open com port------";
-    m_port.setPortName(m_link.comName());
+    const QString name = m_state.comName();
+    m_port.setPortName(name);
     if (!m_port.open(QIODevice::ReadWrite)) {
         qDebug() << "打开失败";
-        const QString reason = openFailureReason(m_port, m_link.comName());
-        m_state = State::Closed;
-        m_link.setComOpened(false);
+        const QString reason = openFailureReason(m_port, name);
+        m_phase = State::Closed;
+        m_state.setComOpened(false);
         // The run is over; marked as stopping, so that a connect click waits for the thread
         // to end instead of finding it still running.
-        m_link.requestStop();
-        emit m_link.comOpenFailed(reason);
+        m_state.requestStop();
+        emit openFailed(reason);
         return false;
     }
     qDebug() << "打开成功";
-    m_port.setBaudRate(m_link.baudRate());
+    m_port.setBaudRate(m_state.baudRate());
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // comOpened is set before the window hears of the open, so that its next click closes.
-    m_link.setComOpened(true);
-    emit m_link.comOpenSuccess(true);
+    m_state.setComOpened(true);
+    emit opened(true);
 
     connect(&m_port, &QSerialPort::readyRead, this, &LinkSession::onReadyRead);
     connect(&m_port, &QSerialPort::bytesWritten, this, &LinkSession::onBytesWritten);
@@ -84,29 +84,29 @@ bool LinkSession::open()
 
 void LinkSession::wake()
 {
-    if (m_state == State::Closed)
+    if (m_phase == State::Closed)
         return;
     // A stop ends the run at once, also in the middle of an exchange.
-    if (m_link.stopRequested()) {
+    if (m_state.stopRequested()) {
         close();
         return;
     }
-    if (m_state == State::Idle && m_link.sendRequest())
+    if (m_phase == State::Idle && m_state.hasPending())
         startSend();
 }
 
 void LinkSession::applyBaudRate()
 {
     if (m_port.isOpen())
-        m_port.setBaudRate(m_link.baudRate());
+        m_port.setBaudRate(m_state.baudRate());
 }
 
 void LinkSession::startSend()
 {
-    m_sent = m_link.takeFrameToSend();
+    m_sent = m_state.takeNext();
     m_port.clear();
     qDebug() << "Zarno:"
-             << "send data to " << m_link.comName() << " :" << m_sent.size();
+             << "send data to " << m_state.comName() << " :" << m_sent.size();
     qDebug() << "arr size:" << m_sent.size();
     if (m_sent.isEmpty()) {
         // Nothing to write counts as a write that did not complete.
@@ -121,23 +121,23 @@ void LinkSession::startSend()
 
 void LinkSession::onBytesWritten()
 {
-    if (m_state != State::Writing || m_port.bytesToWrite() > 0)
+    if (m_phase != State::Writing || m_port.bytesToWrite() > 0)
         return;
     qDebug() << "Zarno:"
              << "send data success";
-    enter(State::AwaitingReply, FirstReplyByteTimeoutMs);
+    enter(State::AwaitingReply, m_settings.replyEnd->firstByteTimeoutMs(m_sent));
     if (m_port.bytesAvailable() > 0)
         onReadyRead();
 }
 
 void LinkSession::onReadyRead()
 {
-    switch (m_state) {
+    switch (m_phase) {
     case State::Idle:
     case State::CollectingUnasked:
-        appendReadable();
-        if (m_link.rxDataSize() > UnaskedDeliveryCap) {
-            deliverUnasked();
+        m_state.appendRxData(m_port.readAll());
+        if (m_state.rxDataSize() > UnaskedDeliveryCap) {
+            emit otherData();
             finishExchange();
         } else {
             enter(State::CollectingUnasked, UnaskedSilenceMs);
@@ -145,15 +145,13 @@ void LinkSession::onReadyRead()
         break;
     case State::AwaitingReply:
         // The first chunk of a reply replaces whatever rxData held.
-        m_link.replaceRxData(m_port.readAll());
+        m_state.replaceRxData(m_port.readAll());
         m_replyClock.start();
-        enter(State::CollectingReply, ReplySilenceMs);
+        continueReply();
         break;
     case State::CollectingReply:
-        appendReadable();
-        enter(State::CollectingReply,
-              int(qBound(qint64(0), ReplyCollectionLimitMs - m_replyClock.elapsed(),
-                         qint64(ReplySilenceMs))));
+        m_state.appendRxData(m_port.readAll());
+        continueReply();
         break;
     case State::Writing: // read once the write is done
     case State::Closed:
@@ -161,30 +159,50 @@ void LinkSession::onReadyRead()
     }
 }
 
+void LinkSession::continueReply()
+{
+    const std::optional<int> wait =
+            m_settings.replyEnd->moreWaitMs(m_sent, m_state.rxData(), m_replyClock.elapsed());
+    if (wait)
+        enter(State::CollectingReply, *wait);
+    else
+        endReply();
+}
+
+void LinkSession::endReply()
+{
+    // Replies to command frames go to the decoder, replies to raw bytes to the log.
+    const QByteArray reply = m_state.rxData();
+    if (m_settings.routeFrameReplies && !m_sent.isEmpty()
+        && quint8(m_sent.at(0)) == CommandFrame::StartByte) {
+        emit frameReply();
+    } else {
+        emit otherData();
+    }
+    emit exchangeFinished(m_sent, reply);
+    finishExchange();
+}
+
 void LinkSession::onTimeout()
 {
-    switch (m_state) {
+    switch (m_phase) {
     case State::Writing:
         qDebug() << "Zarno:"
                  << "send time out";
+        emit exchangeFinished(m_sent, QByteArray());
         break;
     case State::AwaitingReply:
         qDebug() << "Zarno:"
                  << "wait return time out";
-        if (m_link.variant() == MyThread::Variant::NodeConfig)
-            emit m_link.comdelayout();
+        if (m_settings.signalReplyTimeout)
+            emit otherData();
+        emit exchangeFinished(m_sent, QByteArray());
         break;
     case State::CollectingReply:
-        // Replies to command frames go to the decoder, replies to raw bytes to the log.
-        if (m_link.variant() == MyThread::Variant::NodeConfig && !m_sent.isEmpty()
-            && quint8(m_sent.at(0)) == 0xFE) {
-            emit m_link.comRecive();
-        } else {
-            emit m_link.comdelayout();
-        }
-        break;
+        endReply();
+        return;
     case State::CollectingUnasked:
-        deliverUnasked();
+        emit otherData();
         break;
     case State::Idle:
     case State::Closed:
@@ -195,34 +213,24 @@ void LinkSession::onTimeout()
 
 void LinkSession::onError(QSerialPort::SerialPortError error)
 {
-    if (m_state == State::Closed || !meansDeviceGone(error))
+    if (m_phase == State::Closed || !meansDeviceGone(error))
         return;
     // The port's error text is often a stale errno here ("Inappropriate ioctl for device"
     // after a hang-up): it goes to the debug output, the window gets a plain reason.
     qDebug() << "Zarno:"
              << "com lost" << m_port.errorString();
     close();
-    m_link.requestStop(); // the run is over, as after a failed open
-    emit m_link.comLost(QStringLiteral("设备已断开"));
-}
-
-void LinkSession::appendReadable()
-{
-    m_link.appendRxData(m_port.readAll());
-}
-
-void LinkSession::deliverUnasked()
-{
-    emit m_link.comdelayout();
+    m_state.requestStop(); // the run is over, as after a failed open
+    emit lost(QStringLiteral("设备已断开"));
 }
 
 void LinkSession::finishExchange()
 {
     m_timer.stop();
-    m_state = State::Idle;
-    if (m_link.stopRequested()) {
+    m_phase = State::Idle;
+    if (m_state.stopRequested()) {
         close();
-    } else if (m_link.sendRequest()) {
+    } else if (m_state.hasPending()) {
         startSend();
     } else if (m_port.bytesAvailable() > 0) {
         onReadyRead();
@@ -232,14 +240,14 @@ void LinkSession::finishExchange()
 void LinkSession::close()
 {
     m_timer.stop();
-    m_state = State::Closed;
+    m_phase = State::Closed;
     m_port.close();
-    m_link.setComOpened(false);
-    m_link.quit();
+    m_state.clearConnection();
+    emit closed();
 }
 
 void LinkSession::enter(State state, int timeoutMs)
 {
-    m_state = state;
+    m_phase = state;
     m_timer.start(timeoutMs);
 }

@@ -1,33 +1,48 @@
 #pragma once
 
+#include "linksettings.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
 
-class MyThread;
+class LinkState;
 
 // One run of the worker on an open port, driven by the port's events in the worker thread.
 //
-// Timing of one exchange: the frame must be written within 50 ms; the first reply bytes
-// must come within 1000 ms; the reply ends after 300 ms of silence, or 1000 ms after its first
-// byte on a line that never falls silent. Unasked bytes are collected into deliveries that
-// end after 5 ms of silence or once rxData holds more than 200 bytes. Between those, the
-// thread sleeps until data, a send request or a stop request arrives.
+// Timing of one exchange: the transmission must be written within 50 ms; then the reply-end
+// rule of the settings says how long the first byte may take and when the reply is complete.
+// Unasked bytes are collected into deliveries that end after 5 ms of silence or once rxData
+// holds more than 200 bytes. Between those, the thread sleeps until data, a transmission or a
+// stop request arrives.
 class LinkSession : public QObject
 {
     Q_OBJECT
 
 public:
-    LinkSession(MyThread &link, QSerialPort &port);
+    LinkSession(LinkState &state, LinkSettings settings, QSerialPort &port);
 
     // The open step. False when the port could not be opened.
     bool open();
-    // Looks at the stop and send requests; called whenever the window sets one.
+    // Looks at the stop request and the pending transmissions.
     void wake();
-    // Switches an open port to the worker's current baud rate.
+    // Switches an open port to the current baud rate.
     void applyBaudRate();
+
+Q_SIGNALS:
+    // A reply to a command frame is in rxData.
+    void frameReply();
+    // Other data is in rxData (unasked bytes, a reply to raw bytes), or a reply never began.
+    void otherData();
+    // Every exchange, with what was sent and what came back (empty: nothing came).
+    void exchangeFinished(const QByteArray &sent, const QByteArray &reply);
+    void opened(bool success);
+    void openFailed(const QString &reason);
+    void lost(const QString &reason);
+    // The port is closed; the run is over.
+    void closed();
 
 private:
     enum class State { Idle, Writing, AwaitingReply, CollectingReply, CollectingUnasked, Closed };
@@ -37,16 +52,17 @@ private:
     void onReadyRead();
     void onTimeout();
     void onError(QSerialPort::SerialPortError error);
-    void appendReadable();
-    void deliverUnasked();
+    void continueReply();
+    void endReply();
     void finishExchange();
     void close();
     void enter(State state, int timeoutMs);
 
-    MyThread &m_link;
+    LinkState &m_state;
+    const LinkSettings m_settings;
     QSerialPort &m_port;
     QTimer m_timer;
-    State m_state = State::Idle;
+    State m_phase = State::Idle;
     QByteArray m_sent;
     QElapsedTimer m_replyClock;
 };

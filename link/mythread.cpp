@@ -2,14 +2,13 @@
 
 #include "linksession.h"
 
-#include <QMutexLocker>
 #include <QSerialPort>
 
 #include <utility>
 
-MyThread::MyThread(Variant variant, QObject *parent)
+MyThread::MyThread(LinkSettings settings, QObject *parent)
     : QThread(parent)
-    , m_variant(variant)
+    , m_settings(std::move(settings))
 {
 }
 
@@ -21,160 +20,118 @@ MyThread::~MyThread()
 
 void MyThread::requestStop()
 {
-    const QMutexLocker locker(&m_mutex);
-    m_stopRequest = true;
-    wakeSessionLocked();
+    m_state.requestStop();
 }
 
 void MyThread::clearStop()
 {
-    const QMutexLocker locker(&m_mutex);
-    m_stopRequest = false;
+    m_state.clearStop();
 }
 
 bool MyThread::stopRequested() const
 {
-    const QMutexLocker locker(&m_mutex);
-    return m_stopRequest;
+    return m_state.stopRequested();
 }
 
 void MyThread::setComOpened(bool opened)
 {
-    const QMutexLocker locker(&m_mutex);
-    m_comOpened = opened;
+    m_state.setComOpened(opened);
 }
 
 bool MyThread::comOpened() const
 {
-    const QMutexLocker locker(&m_mutex);
-    return m_comOpened;
+    return m_state.comOpened();
 }
 
 void MyThread::setComName(const QString &name)
 {
-    const QMutexLocker locker(&m_mutex);
-    m_comName = name;
+    m_state.setComName(name);
 }
 
 QString MyThread::comName() const
 {
-    const QMutexLocker locker(&m_mutex);
-    return m_comName;
+    return m_state.comName();
 }
 
-void MyThread::setSendRequest(bool request)
+void MyThread::submit(const QByteArray &transmission)
 {
-    const QMutexLocker locker(&m_mutex);
-    m_sendRequest = request;
-    if (request)
-        wakeSessionLocked();
+    m_state.submit(transmission);
 }
 
-bool MyThread::sendRequest() const
+QList<QByteArray> MyThread::pendingTransmissions() const
 {
-    const QMutexLocker locker(&m_mutex);
-    return m_sendRequest;
+    return m_state.pending();
 }
 
 QByteArray MyThread::txData() const
 {
-    const QMutexLocker locker(&m_mutex);
-    return m_txData;
+    QByteArray all;
+    const QList<QByteArray> pending = m_state.pending();
+    for (const QByteArray &transmission : pending)
+        all += transmission;
+    return all;
+}
+
+bool MyThread::sendRequest() const
+{
+    return m_state.hasPending();
 }
 
 void MyThread::clearTxData()
 {
-    const QMutexLocker locker(&m_mutex);
-    m_txData.clear();
-}
-
-void MyThread::appendTxData(QByteArrayView bytes)
-{
-    const QMutexLocker locker(&m_mutex);
-    m_txData.append(bytes);
+    m_state.withdrawPending();
 }
 
 QByteArray MyThread::rxData() const
 {
-    const QMutexLocker locker(&m_mutex);
-    return m_rxData;
+    return m_state.rxData();
 }
 
 QByteArray MyThread::takeRxData()
 {
-    const QMutexLocker locker(&m_mutex);
-    return std::exchange(m_rxData, QByteArray());
-}
-
-void MyThread::clearRxData()
-{
-    const QMutexLocker locker(&m_mutex);
-    m_rxData.clear();
+    return m_state.takeRxData();
 }
 
 void MyThread::appendRxData(QByteArrayView bytes)
 {
-    const QMutexLocker locker(&m_mutex);
-    m_rxData.append(bytes);
+    m_state.appendRxData(bytes);
 }
 
 qint32 MyThread::baudRate() const
 {
-    const QMutexLocker locker(&m_mutex);
-    return m_baudRate;
+    return m_state.baudRate();
+}
+
+void MyThread::setBaudRate(qint32 rate)
+{
+    m_state.setBaudRate(rate);
 }
 
 void MyThread::baudRateChange(int index)
 {
-    if (m_variant == Variant::NodeConfig)
-        return; // the node program always talks at 38400
+    if (m_settings.fixedBaudRate)
+        return;
     static constexpr qint32 Rates[] = { 9600, 19200, 38400, 57600, 115200 };
-    const qint32 rate = index >= 0 && index < 5 ? Rates[index] : 38400;
-    const QMutexLocker locker(&m_mutex);
-    m_baudRate = rate;
-    // The port belongs to the worker thread: the running session applies the rate there.
-    if (m_session)
-        QMetaObject::invokeMethod(m_session, &LinkSession::applyBaudRate, Qt::QueuedConnection);
-}
-
-void MyThread::wakeSessionLocked()
-{
-    if (m_session)
-        QMetaObject::invokeMethod(m_session, &LinkSession::wake, Qt::QueuedConnection);
-}
-
-QByteArray MyThread::takeFrameToSend()
-{
-    const QMutexLocker locker(&m_mutex);
-    m_sendRequest = false;
-    return m_txData;
-}
-
-void MyThread::replaceRxData(const QByteArray &bytes)
-{
-    const QMutexLocker locker(&m_mutex);
-    m_rxData = bytes;
-}
-
-qsizetype MyThread::rxDataSize() const
-{
-    const QMutexLocker locker(&m_mutex);
-    return m_rxData.size();
+    m_state.setBaudRate(index >= 0 && index < 5 ? Rates[index] : 38400);
 }
 
 void MyThread::run()
 {
     QSerialPort port;
-    LinkSession session(*this, port);
+    LinkSession session(m_state, m_settings, port);
+    connect(&session, &LinkSession::frameReply, this, &MyThread::comRecive);
+    connect(&session, &LinkSession::otherData, this, &MyThread::comdelayout);
+    connect(&session, &LinkSession::exchangeFinished, this, &MyThread::exchangeFinished);
+    connect(&session, &LinkSession::opened, this, &MyThread::comOpenSuccess);
+    connect(&session, &LinkSession::openFailed, this, &MyThread::comOpenFailed);
+    connect(&session, &LinkSession::lost, this, &MyThread::comLost);
     if (!session.open())
         return;
-    {
-        const QMutexLocker locker(&m_mutex);
-        m_session = &session;
-        // Requests made while the port was opening are looked at once the loop runs.
-        wakeSessionLocked();
-    }
+    // The port belongs to this thread: requests from the window reach the session queued.
+    connect(&m_state, &LinkState::requested, &session, &LinkSession::wake);
+    connect(&m_state, &LinkState::baudRateChanged, &session, &LinkSession::applyBaudRate);
+    connect(&session, &LinkSession::closed, this, &QThread::quit, Qt::DirectConnection);
+    // Requests made while the port was opening.
+    session.wake();
     exec();
-    const QMutexLocker locker(&m_mutex);
-    m_session = nullptr;
 }

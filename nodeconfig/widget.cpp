@@ -13,7 +13,7 @@
 Widget::Widget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::Widget)
-    , worker(MyThread::Variant::NodeConfig)
+    , worker(LinkSettings::nodeConfig())
 {
     ui->setupUi(this);
 
@@ -37,7 +37,6 @@ Widget::Widget(QWidget *parent)
     // work-mode rule); the frames they place are withdrawn below.
     fillOptionLists();
     scanPorts(false);
-    worker.setSendRequest(false);
     worker.clearTxData();
 
     connect(&worker, &MyThread::comRecive, this, &Widget::checkRxData);
@@ -88,7 +87,7 @@ void Widget::clearDeviceFields()
 
 void Widget::CleanDeviceInfo()
 {
-    worker.appendTxData(ModuleCommand::clearNetworkFrame());
+    worker.submit(ModuleCommand::clearNetworkFrame());
 }
 
 void Widget::isComOpen(bool success)
@@ -172,9 +171,7 @@ void Widget::comLost(const QString &reason)
 
 void Widget::on_cleanDeviceInfo_clicked()
 {
-    worker.clearTxData();
     CleanDeviceInfo();
-    worker.setSendRequest(true);
 }
 
 void Widget::on_tabWidget_currentChanged(int index)
@@ -193,17 +190,13 @@ void Widget::on_tabWidget_currentChanged(int index)
 
 void Widget::placeFrame(const QByteArray &frame)
 {
-    worker.clearTxData();
-    worker.appendTxData(frame);
-    worker.setSendRequest(true);
+    worker.submit(frame);
 }
 
 void Widget::placeFrameThenClearNetwork(const QByteArray &frame)
 {
-    worker.clearTxData();
-    worker.appendTxData(frame);
-    CleanDeviceInfo();
-    worker.setSendRequest(true);
+    // One transmission: the module gets both frames in one write, the parameter first.
+    worker.submit(frame + ModuleCommand::clearNetworkFrame());
 }
 
 void Widget::applyWorkModeEnabling(int index)

@@ -101,7 +101,7 @@ private Q_SLOTS:
     void on_digi_api_build_button_clicked();
 
 private:
-    // Empties txData, appends the frame and sets the send request.
+    // Hands the frame to the worker as one transmission.
     void placeFrame(const QByteArray &frame);
     // As placeFrame, with the clear-network frame behind it in the same transmission.
     void placeFrameThenClearNetwork(const QByteArray &frame);

@@ -46,9 +46,7 @@ void Widget::on_startRssiTest_clicked()
 void Widget::on_stopRssiTest_clicked()
 {
     // The clear-network frame goes alone; the stop-test frame follows from the timer.
-    worker.clearTxData();
     CleanDeviceInfo();
-    worker.setSendRequest(true);
     rssiStopTimer.start(RssiStopDelayMs);
 }
 

@@ -56,6 +56,12 @@ bool isIntact(QByteArrayView bytes)
     return startsIntactFrame(bytes);
 }
 
+bool isSingleFrame(QByteArrayView bytes)
+{
+    const Reading reading = read(bytes);
+    return reading.status == Reading::Complete && reading.intact && reading.length == bytes.size();
+}
+
 quint8 cmd0(QByteArrayView frame)
 {
     return quint8(frame.at(2));

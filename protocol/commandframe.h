@@ -38,6 +38,8 @@ Reading read(QByteArrayView bytes);
 
 // True when bytes starts with a whole frame whose check byte holds.
 bool isIntact(QByteArrayView bytes);
+// True when bytes are one intact frame, nothing before or after it.
+bool isSingleFrame(QByteArrayView bytes);
 
 // Of a frame that read() found Complete.
 quint8 cmd0(QByteArrayView frame);

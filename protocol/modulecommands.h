@@ -32,4 +32,15 @@ QByteArray clearNetworkFrame(); // FE 05 21 09 03 00 00 01 02 2D
 // NV write: item (low byte first), offset, value length, value bytes.
 QByteArray nvWriteFrame(quint16 item, quint8 offset, QByteArrayView value);
 
+// True when reply (an intact frame) is the module's answer to request (an intact frame): the
+// device information for its request, otherwise the synchronous response of the same command.
+bool isAnswerTo(QByteArrayView request, QByteArrayView reply);
+
+// True when two transmissions set or ask for the same thing of the attached module, so that
+// the later one makes the earlier one pointless: NV writes of the same item and offset, the
+// same one of the module's own commands (transmit power, frequency, device information, RSSI
+// test, save and restart), otherwise identical bytes. Judged by the first frame; frames for
+// remote nodes carry an address and data, so only identical bytes make them the same.
+bool sameTarget(QByteArrayView a, QByteArrayView b);
+
 } // namespace ModuleCommand

@@ -17,7 +17,7 @@ using RemoteCatalogue::Command;
 Widget::Widget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::Widget)
-    , worker(MyThread::Variant::RemoteConfig)
+    , worker(LinkSettings::remoteConfig())
 {
     ui->setupUi(this);
     // At 12 pt a wide default family does not fit "115200" into the 75-pixel list.
@@ -35,7 +35,6 @@ Widget::Widget(QWidget *parent)
     });
 
     ui->serialPortComboBox->addItems(availablePortNames());
-    worker.setSendRequest(false);
     worker.clearTxData();
     fillPortsParameters();
     worker.setComOpened(false);
@@ -284,9 +283,7 @@ void Widget::on_sendDate_clicked()
 {
     if (ui->lineEdit->text().isEmpty())
         return;
-    worker.clearTxData();
-    worker.appendTxData(frameBytes);
-    worker.setSendRequest(true);
+    worker.submit(frameBytes);
 }
 
 void Widget::displayRxData()

@@ -4,9 +4,12 @@
 
 #include <QCoreApplication>
 #include <QInputMethodEvent>
+#include <QList>
 #include <QStringList>
 #include <QTest>
 #include <QWidget>
+
+#include <algorithm>
 
 // Texts that break parsers, and the means to type them into a field as a user would.
 namespace BadInput {
@@ -59,12 +62,10 @@ inline QStringList texts()
 // Whole frames one after another, nothing else; true for no bytes.
 inline bool wholeFrames(QByteArrayView bytes)
 {
-    while (!bytes.isEmpty()) {
-        if (!CommandFrame::isIntact(bytes))
-            return false;
-        bytes = bytes.sliced(quint8(bytes.at(1)) + CommandFrame::Overhead);
-    }
-    return true;
+    const QList<CommandFrame::Segment> segments = CommandFrame::segments(bytes);
+    return std::all_of(segments.begin(), segments.end(), [](const CommandFrame::Segment &s) {
+        return s.kind == CommandFrame::Segment::Frame;
+    });
 }
 
 // A text as a test row names it.

@@ -28,11 +28,10 @@ bool holdsWholeReply(QByteArrayView bytes)
 {
     for (qsizetype at = 0; at + WholeReply <= bytes.size(); ++at) {
         const QByteArrayView candidate = bytes.sliced(at);
-        if (quint8(candidate.at(0)) == CommandFrame::StartByte
-            && quint8(candidate.at(2)) == DeviceInfoReply::Cmd0
-            && quint8(candidate.at(3)) == DeviceInfoReply::Cmd1
-            && quint8(candidate.at(1)) >= DeviceInfoReply::MinimumLength
-            && CommandFrame::isIntact(candidate)) {
+        if (CommandFrame::isIntact(candidate)
+            && CommandFrame::cmd0(candidate) == DeviceInfoReply::Cmd0
+            && CommandFrame::cmd1(candidate) == DeviceInfoReply::Cmd1
+            && CommandFrame::payload(candidate).size() >= DeviceInfoReply::MinimumLength) {
             return true;
         }
     }
@@ -62,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (bytes.size() >= WholeReply)
         checkTexts(DeviceInfoReply::decode(bytes.first(WholeReply)));
 
-    if (CommandFrame::isIntact(bytes)) {
-        const int len = quint8(bytes.at(1));
-        FUZZ_REQUIRE(bytes.size() >= len + CommandFrame::Overhead);
-        FUZZ_REQUIRE(
-                CommandFrame::build(quint8(bytes.at(2)), quint8(bytes.at(3)), bytes.sliced(4, len))
-                == bytes.first(len + CommandFrame::Overhead));
+    const CommandFrame::Reading reading = CommandFrame::read(bytes);
+    if (reading.status == CommandFrame::Reading::Complete && reading.intact) {
+        FUZZ_REQUIRE(reading.length <= bytes.size());
+        FUZZ_REQUIRE(CommandFrame::build(CommandFrame::cmd0(bytes), CommandFrame::cmd1(bytes),
+                                         CommandFrame::payload(bytes))
+                     == bytes.first(reading.length));
     }
 
     if (!bytes.isEmpty()) {

@@ -47,9 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             && onlyHexDigits(shortAddress.left(DigiApi::ShortAddressDigits))
             && Fuzz::hexDigitCount(uartData) % 2 == 0;
     if (clean) {
-        FUZZ_REQUIRE(CommandFrame::isIntact(bytes));
-        FUZZ_REQUIRE(bytes.size() == quint8(bytes.at(1)) + CommandFrame::Overhead);
-        FUZZ_REQUIRE(quint8(bytes.at(2)) == 0x21 && quint8(bytes.at(3)) == 0x2E);
+        FUZZ_REQUIRE(CommandFrame::isSingleFrame(bytes));
+        FUZZ_REQUIRE(CommandFrame::cmd0(bytes) == 0x21 && CommandFrame::cmd1(bytes) == 0x2E);
     }
     return 0;
 }

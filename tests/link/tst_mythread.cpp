@@ -11,6 +11,13 @@
 
 namespace {
 
+enum class Program { Node, Remote };
+
+LinkSettings settingsOf(Program program)
+{
+    return program == Program::Node ? LinkSettings::nodeConfig() : LinkSettings::remoteConfig();
+}
+
 // Takes rxData when signalled, as the windows do, and remembers what came in.
 class Receiver : public QObject
 {
@@ -56,6 +63,8 @@ public:
 
 } // namespace
 
+Q_DECLARE_METATYPE(Program)
+
 class tst_MyThread : public QObject
 {
     Q_OBJECT
@@ -71,7 +80,10 @@ private Q_SLOTS:
     void splitReply_data();
     void splitReply();
     void frameHandedOverWhileClosedGoesOutAfterOpen();
+    void laterFrameReplacesUntakenOne_data();
     void laterFrameReplacesUntakenOne();
+    void frameSubmittedDuringExchangesIsSentOnceWhole();
+    void closedConnectionLeavesNoBytesBehind();
     void unaskedDataIsDeliveredAtOnce();
     void streamIsDeliveredWithoutLossInCappedDeliveries();
     void stopWhileWaitingForReply();
@@ -82,7 +94,7 @@ private Q_SLOTS:
     void baudRateChangeReachesOpenPort();
 
 private:
-    void openWorker(MyThread::Variant variant);
+    void openWorker(Program variant);
     void send(const QByteArray &bytes);
 
     std::unique_ptr<SimulatedModule> m_module;
@@ -104,9 +116,9 @@ void tst_MyThread::cleanup()
     m_module.reset();
 }
 
-void tst_MyThread::openWorker(MyThread::Variant variant)
+void tst_MyThread::openWorker(Program variant)
 {
-    m_worker = std::make_unique<MyThread>(variant);
+    m_worker = std::make_unique<MyThread>(settingsOf(variant));
     m_receiver = std::make_unique<Receiver>(*m_worker);
     m_worker->setComName(m_module->devicePath());
     m_worker->start();
@@ -116,30 +128,27 @@ void tst_MyThread::openWorker(MyThread::Variant variant)
 
 void tst_MyThread::send(const QByteArray &bytes)
 {
-    m_worker->clearTxData();
-    m_worker->appendTxData(bytes);
-    m_worker->setSendRequest(true);
+    m_worker->submit(bytes);
 }
 
 void tst_MyThread::replyRouting_data()
 {
-    QTest::addColumn<MyThread::Variant>("variant");
+    QTest::addColumn<Program>("variant");
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<int>("kind");
 
     const QByteArray request = ModuleCommand::readDeviceInfoFrame();
     QTest::newRow("node, command frame → decoder")
-            << MyThread::Variant::NodeConfig << request << int(Receiver::Reply);
+            << Program::Node << request << int(Receiver::Reply);
     QTest::newRow("node, raw bytes → log")
-            << MyThread::Variant::NodeConfig << QByteArray::fromHex("00 FE 00 21 15 34")
-            << int(Receiver::Other);
+            << Program::Node << QByteArray::fromHex("00 FE 00 21 15 34") << int(Receiver::Other);
     QTest::newRow("remote, command frame → log")
-            << MyThread::Variant::RemoteConfig << request << int(Receiver::Other);
+            << Program::Remote << request << int(Receiver::Other);
 }
 
 void tst_MyThread::replyRouting()
 {
-    QFETCH(MyThread::Variant, variant);
+    QFETCH(Program, variant);
     QFETCH(QByteArray, frame);
     QFETCH(int, kind);
 
@@ -148,7 +157,7 @@ void tst_MyThread::replyRouting()
     QTRY_COMPARE_WITH_TIMEOUT(m_receiver->deliveries.size(), 1, 3000);
     QCOMPARE(int(m_receiver->deliveries.first().kind), kind);
     QTRY_COMPARE(m_module->received(), frame);
-    if (kind == Receiver::Reply || variant == MyThread::Variant::RemoteConfig)
+    if (kind == Receiver::Reply || variant == Program::Remote)
         QCOMPARE(m_receiver->deliveries.first().bytes, m_module->deviceInfoReply());
     QVERIFY(!m_worker->sendRequest());
     // The reply came as one delivery: nothing follows.
@@ -158,16 +167,16 @@ void tst_MyThread::replyRouting()
 
 void tst_MyThread::replyTimeout_data()
 {
-    QTest::addColumn<MyThread::Variant>("variant");
+    QTest::addColumn<Program>("variant");
     QTest::addColumn<int>("expectedSignals");
 
-    QTest::newRow("node signals an empty delivery") << MyThread::Variant::NodeConfig << 1;
-    QTest::newRow("remote signals nothing") << MyThread::Variant::RemoteConfig << 0;
+    QTest::newRow("node signals an empty delivery") << Program::Node << 1;
+    QTest::newRow("remote signals nothing") << Program::Remote << 0;
 }
 
 void tst_MyThread::replyTimeout()
 {
-    QFETCH(MyThread::Variant, variant);
+    QFETCH(Program, variant);
     QFETCH(int, expectedSignals);
 
     m_module->setSilent(true);
@@ -200,7 +209,7 @@ void tst_MyThread::splitReply()
     QFETCH(int, deliveries);
 
     m_module->setReplySplit(2, gapMs);
-    openWorker(MyThread::Variant::NodeConfig);
+    openWorker(Program::Node);
     send(ModuleCommand::readDeviceInfoFrame());
     QTRY_COMPARE_WITH_TIMEOUT(m_receiver->all().size(), m_module->deviceInfoReply().size(), 5000);
     QTest::qWait(400);
@@ -214,30 +223,105 @@ void tst_MyThread::splitReply()
 
 void tst_MyThread::frameHandedOverWhileClosedGoesOutAfterOpen()
 {
-    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    m_worker = std::make_unique<MyThread>(LinkSettings::nodeConfig());
     m_receiver = std::make_unique<Receiver>(*m_worker);
-    m_worker->appendTxData(ModuleCommand::clearNetworkFrame());
-    m_worker->setSendRequest(true);
+    m_worker->submit(ModuleCommand::clearNetworkFrame());
     m_worker->setComName(m_module->devicePath());
     m_worker->start();
     QTRY_COMPARE(m_module->received(), ModuleCommand::clearNetworkFrame());
 }
 
+void tst_MyThread::laterFrameReplacesUntakenOne_data()
+{
+    QTest::addColumn<QList<QByteArray>>("submitted");
+    QTest::addColumn<QByteArray>("sent");
+
+    const QByteArray panId = QByteArray::fromHex("FE 06 21 09 83 00 00 02 2B 1A 9E");
+    const QByteArray otherPanId = QByteArray::fromHex("FE 06 21 09 83 00 00 02 00 01 AE");
+    const QByteArray shortAddr = QByteArray::fromHex("FE 06 21 09 11 04 00 02 02 00 3B");
+    const QByteArray clear = ModuleCommand::clearNetworkFrame();
+    QTest::newRow("same NV item: the later one in its place")
+            << QList<QByteArray> { panId + clear, shortAddr, otherPanId + clear }
+            << otherPanId + clear + shortAddr;
+    QTest::newRow("different targets: both, in order")
+            << QList<QByteArray> { clear, ModuleCommand::readDeviceInfoFrame() }
+            << clear + ModuleCommand::readDeviceInfoFrame();
+    QTest::newRow("same command: the later one")
+            << QList<QByteArray> { QByteArray::fromHex("FE 01 21 14 35 01"),
+                                   QByteArray::fromHex("FE 01 21 14 15 21") }
+            << QByteArray::fromHex("FE 01 21 14 15 21");
+    QTest::newRow("raw bytes: identical ones once")
+            << QList<QByteArray> { QByteArray::fromHex("01 23"), QByteArray::fromHex("45"),
+                                   QByteArray::fromHex("01 23") }
+            << QByteArray::fromHex("01 23 45");
+}
+
 void tst_MyThread::laterFrameReplacesUntakenOne()
 {
-    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    QFETCH(QList<QByteArray>, submitted);
+    QFETCH(QByteArray, sent);
+
+    m_module->setSilent(true);
+    m_worker = std::make_unique<MyThread>(LinkSettings::nodeConfig());
     m_receiver = std::make_unique<Receiver>(*m_worker);
-    send(ModuleCommand::clearNetworkFrame());
-    send(ModuleCommand::readDeviceInfoFrame());
+    for (const QByteArray &transmission : std::as_const(submitted))
+        send(transmission);
     m_worker->setComName(m_module->devicePath());
     m_worker->start();
-    QTRY_COMPARE(m_receiver->deliveries.size(), 1);
-    QCOMPARE(m_module->received(), ModuleCommand::readDeviceInfoFrame());
+    QTRY_COMPARE_WITH_TIMEOUT(m_module->received().toHex(' '), sent.toHex(' '), 10000);
+    QTRY_VERIFY(!m_worker->sendRequest());
+}
+
+void tst_MyThread::frameSubmittedDuringExchangesIsSentOnceWhole()
+{
+    LinkSettings settings = LinkSettings::nodeConfig();
+    settings.replyEnd = std::make_shared<FrameReplyEnd>();
+    m_worker = std::make_unique<MyThread>(settings);
+    m_receiver = std::make_unique<Receiver>(*m_worker);
+    m_worker->setComName(m_module->devicePath());
+    m_worker->start();
+    QTRY_VERIFY(m_receiver->opened);
+
+    // Fifty writes of different items, submitted while the worker is busy with the previous.
+    QByteArray expected;
+    for (quint16 item = 0x0500; item < 0x0532; ++item) {
+        const QByteArray frame = ModuleCommand::nvWriteFrame(item, 0, QByteArray(1, char(item)));
+        expected += frame;
+        send(frame);
+        QTest::qWait(1);
+    }
+    // Each exchange ends with the module's status frame, not after 300 ms of silence.
+    QTRY_COMPARE_WITH_TIMEOUT(m_module->received().toHex(' '), expected.toHex(' '), 5000);
+    QTRY_COMPARE(m_receiver->deliveries.size(), 50);
+}
+
+void tst_MyThread::closedConnectionLeavesNoBytesBehind()
+{
+    m_module->setReplySplit(2, 250);
+    openWorker(Program::Node);
+    send(ModuleCommand::readDeviceInfoFrame());
+    QTRY_VERIFY(!m_module->received().isEmpty());
+    QTest::qWait(100); // the first half of the reply is collected
+    m_worker->requestStop();
+    QVERIFY(m_worker->wait(2000));
+    QVERIFY(m_receiver->deliveries.isEmpty());
+
+    m_module->setReplySplit(1, 0);
+    m_receiver->opened = false;
+    m_worker->clearStop();
+    m_worker->start();
+    QTRY_VERIFY(m_receiver->opened);
+    QTest::qWait(300); // the old reply's second half may reach the new connection
+    m_module->sendUnasked(QByteArray::fromHex("01 02 03"));
+    QTRY_VERIFY(!m_receiver->deliveries.isEmpty());
+    QTRY_COMPARE(m_receiver->all().right(3), QByteArray::fromHex("01 02 03"));
+    // The half collected before the stop never shows up.
+    QVERIFY(!m_receiver->all().contains(m_module->deviceInfoReply().first(10)));
 }
 
 void tst_MyThread::unaskedDataIsDeliveredAtOnce()
 {
-    openWorker(MyThread::Variant::NodeConfig);
+    openWorker(Program::Node);
     const QByteArray report = QByteArray::fromHex("01 02 0B 34 12 05 D2 C8");
     m_module->sendUnasked(report);
     QTRY_COMPARE(m_receiver->deliveries.size(), 1);
@@ -248,7 +332,7 @@ void tst_MyThread::unaskedDataIsDeliveredAtOnce()
 
 void tst_MyThread::streamIsDeliveredWithoutLossInCappedDeliveries()
 {
-    openWorker(MyThread::Variant::RemoteConfig);
+    openWorker(Program::Remote);
     m_module->startStream(115200);
     QTest::qWait(1000);
     m_module->stopStream();
@@ -267,7 +351,7 @@ void tst_MyThread::streamIsDeliveredWithoutLossInCappedDeliveries()
 void tst_MyThread::stopWhileWaitingForReply()
 {
     m_module->setSilent(true);
-    openWorker(MyThread::Variant::NodeConfig);
+    openWorker(Program::Node);
     send(ModuleCommand::readDeviceInfoFrame());
     QTRY_VERIFY(!m_module->received().isEmpty());
     QElapsedTimer stopping;
@@ -281,7 +365,7 @@ void tst_MyThread::stopWhileWaitingForReply()
 
 void tst_MyThread::hangUpEndsTheRun()
 {
-    openWorker(MyThread::Variant::NodeConfig);
+    openWorker(Program::Node);
     m_module->hangUp();
     QTRY_VERIFY(!m_receiver->lost.isEmpty());
     QVERIFY(m_worker->wait(2000));
@@ -290,7 +374,7 @@ void tst_MyThread::hangUpEndsTheRun()
 
 void tst_MyThread::failedOpenEndsTheRunWithReason()
 {
-    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    m_worker = std::make_unique<MyThread>(LinkSettings::nodeConfig());
     m_receiver = std::make_unique<Receiver>(*m_worker);
     m_worker->setComName(QStringLiteral("/dev/does-not-exist-cc2530"));
     m_worker->start();
@@ -310,7 +394,7 @@ void tst_MyThread::permissionDeniedNamesTheGroup()
     const QFileInfo device(QStringLiteral("/dev/ttyS0"));
     if (!device.exists() || device.isWritable() || device.group().isEmpty())
         QSKIP("needs a serial device this user may not write to (run as a user outside its group)");
-    m_worker = std::make_unique<MyThread>(MyThread::Variant::NodeConfig);
+    m_worker = std::make_unique<MyThread>(LinkSettings::nodeConfig());
     m_receiver = std::make_unique<Receiver>(*m_worker);
     m_worker->setComName(QStringLiteral("ttyS0"));
     m_worker->start();
@@ -323,7 +407,7 @@ void tst_MyThread::permissionDeniedNamesTheGroup()
 
 void tst_MyThread::reopenAfterStop()
 {
-    openWorker(MyThread::Variant::NodeConfig);
+    openWorker(Program::Node);
     m_worker->requestStop();
     QVERIFY(m_worker->wait(2000));
     m_receiver->opened = false;
@@ -336,7 +420,7 @@ void tst_MyThread::reopenAfterStop()
 
 void tst_MyThread::baudRateChangeReachesOpenPort()
 {
-    openWorker(MyThread::Variant::RemoteConfig);
+    openWorker(Program::Remote);
     QCOMPARE(m_worker->baudRate(), 38400);
     QTRY_COMPARE(m_module->lineBaudRate(), 38400);
     m_worker->baudRateChange(4);

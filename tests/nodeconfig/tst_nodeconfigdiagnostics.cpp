@@ -263,46 +263,43 @@ void tst_NodeConfigDiagnostics::sendField()
     QFETCH(bool, handedOver);
     QFETCH(QByteArray, txData);
 
+    // A transmission still pending stays ahead of the new one.
     MyThread &worker = window->serialWorker();
-    worker.appendTxData(Sentinel);
+    worker.submit(Sentinel);
     auto *field = window->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
     QVERIFY(field);
     typeInto(field, text);
     QCOMPARE(field->text(), text);
 
     button("sendDate")->click();
-    QCOMPARE(worker.txData().toHex(' '), txData.toHex(' '));
-    QCOMPARE(worker.sendRequest(), handedOver);
+    const QList<QByteArray> expected =
+            handedOver ? QList<QByteArray> { Sentinel, txData } : QList<QByteArray> { Sentinel };
+    QCOMPARE(worker.pendingTransmissions(), expected);
 }
 
 void tst_NodeConfigDiagnostics::startTest()
 {
     MyThread &worker = window->serialWorker();
-    worker.appendTxData(Sentinel);
+    worker.submit(Sentinel);
     QVERIFY(QMetaObject::invokeMethod(window.get(), "on_startRssiTest_clicked"));
-    QCOMPARE(worker.txData().toHex(' '), StartTest.toHex(' '));
-    QVERIFY(worker.sendRequest());
+    QCOMPARE(worker.pendingTransmissions(), (QList<QByteArray> { Sentinel, StartTest }));
 }
 
 void tst_NodeConfigDiagnostics::stopTestSendsClearThenStop()
 {
     MyThread &worker = window->serialWorker();
-    worker.appendTxData(Sentinel);
     QElapsedTimer clock;
     clock.start();
     button("stopRssiTest")->click();
     QCOMPARE(worker.txData().toHex(' '), ClearNetwork.toHex(' '));
     QVERIFY(worker.sendRequest());
 
-    // As if the worker had taken the clear-network frame.
-    worker.setSendRequest(false);
-    QTRY_COMPARE(worker.txData().toHex(' '), StopTest.toHex(' '));
-    QVERIFY(worker.sendRequest());
+    // The stop frame follows the clear-network frame whether or not that one was taken.
+    QTRY_COMPARE(worker.pendingTransmissions(), (QList<QByteArray> { ClearNetwork, StopTest }));
     QVERIFY2(clock.elapsed() >= 90, qPrintable(QString::number(clock.elapsed())));
 
     // The timer fires once per press.
     worker.clearTxData();
-    worker.setSendRequest(false);
     QTest::qWait(300);
     QVERIFY(worker.txData().isEmpty());
     QVERIFY(!worker.sendRequest());
@@ -318,7 +315,7 @@ void tst_NodeConfigDiagnostics::stopPressedTwiceRestartsDelay()
     clock.start();
     stop->click();
     QCOMPARE(worker.txData().toHex(' '), ClearNetwork.toHex(' '));
-    QTRY_COMPARE(worker.txData().toHex(' '), StopTest.toHex(' '));
+    QTRY_COMPARE(worker.pendingTransmissions(), (QList<QByteArray> { ClearNetwork, StopTest }));
     QVERIFY2(clock.elapsed() >= 90, qPrintable(QString::number(clock.elapsed())));
 
     worker.clearTxData();

@@ -86,7 +86,6 @@ void tst_NodeConfigInput::reach(QLineEdit *field)
 
 void tst_NodeConfigInput::clearHandOver()
 {
-    window->serialWorker().setSendRequest(false);
     window->serialWorker().clearTxData();
 }
 

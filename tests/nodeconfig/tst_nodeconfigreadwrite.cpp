@@ -106,7 +106,6 @@ void tst_NodeConfigReadWrite::cleanup()
 void tst_NodeConfigReadWrite::resetLine()
 {
     window->serialWorker().clearTxData();
-    window->serialWorker().setSendRequest(false);
 }
 
 // Selects index in a list so that its change signal fires, with the line reset before.
@@ -334,10 +333,13 @@ void tst_NodeConfigReadWrite::saveAndRestart()
 void tst_NodeConfigReadWrite::readRequest()
 {
     child<QComboBox>(QStringLiteral("SendMode"))->setCurrentIndex(2);
-    QVERIFY(!window->serialWorker().txData().isEmpty());
-    // The request replaces whatever was pending.
+    const QList<QByteArray> write = window->serialWorker().pendingTransmissions();
+    QCOMPARE(write.size(), 1);
+    // The request goes out after the pending write, and once however often it is pressed.
     QTest::mouseClick(child<QPushButton>(QStringLiteral("readDeviceInfo")), Qt::LeftButton);
-    QCOMPARE(window->serialWorker().txData(), QByteArray::fromHex("FE 00 21 15 34"));
+    QTest::mouseClick(child<QPushButton>(QStringLiteral("readDeviceInfo")), Qt::LeftButton);
+    QCOMPARE(window->serialWorker().pendingTransmissions(),
+             write + QList<QByteArray> { QByteArray::fromHex("FE 00 21 15 34") });
     QVERIFY(window->serialWorker().sendRequest());
 }
 

@@ -670,9 +670,10 @@ void tst_NodeConfigWindow::connectWithoutPortName()
 void tst_NodeConfigWindow::cleanButtonPlacesClearNetworkFrame()
 {
     MyThread &worker = window->serialWorker();
-    worker.appendTxData(QByteArray::fromHex("FE 00 21 15 34")); // an untaken frame is replaced
+    worker.submit(QByteArray::fromHex("FE 00 21 15 34")); // an untaken frame stays ahead
     click(QStringLiteral("cleanDeviceInfo"));
-    QCOMPARE(worker.txData(), ClearNetworkFrame);
+    QCOMPARE(worker.pendingTransmissions(),
+             (QList<QByteArray> { QByteArray::fromHex("FE 00 21 15 34"), ClearNetworkFrame }));
     QVERIFY(worker.sendRequest());
 }
 
@@ -702,7 +703,6 @@ void tst_NodeConfigWindow::fieldReset()
     counter->setText(QStringLiteral("7"));
     MyThread &worker = window->serialWorker();
     worker.clearTxData();
-    worker.setSendRequest(false);
 
     fakeClose();
 

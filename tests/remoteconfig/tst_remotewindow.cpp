@@ -473,17 +473,18 @@ void tst_RemoteWindow::editedLineSendsBuiltFrame()
 void tst_RemoteWindow::send()
 {
     MyThread &worker = window->serialWorker();
-    worker.appendTxData(QByteArray::fromHex("AA BB"));
+    worker.submit(QByteArray::fromHex("AA BB")); // still pending: stays ahead
     choose("CMD_type", QStringLiteral("擦除组网信息"));
     click("build");
     click("sendDate");
-    QCOMPARE(worker.txData(), QByteArray::fromHex("FE 02 21 26 00 00 05"));
+    QCOMPARE(worker.txData(), QByteArray::fromHex("AA BB FE 02 21 26 00 00 05"));
     QVERIFY(worker.sendRequest());
 
-    // A second click before the worker takes the frame still holds one frame.
+    // A second click before the worker takes the frame still holds one such frame.
     click("sendDate");
-    QCOMPARE(worker.txData(), QByteArray::fromHex("FE 02 21 26 00 00 05"));
-    QCOMPARE(window->builtFrameBytes(), worker.txData());
+    QCOMPARE(worker.pendingTransmissions(),
+             (QList<QByteArray> { QByteArray::fromHex("AA BB"), window->builtFrameBytes() }));
+    QCOMPARE(window->builtFrameBytes(), QByteArray::fromHex("FE 02 21 26 00 00 05"));
 }
 
 void tst_RemoteWindow::sendWithEmptyLineDoesNothing()

@@ -1,0 +1,145 @@
+#include "linkstate.h"
+
+#include "modulecommands.h"
+
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <utility>
+
+void LinkState::requestStop()
+{
+    {
+        const QMutexLocker locker(&m_mutex);
+        m_stopRequest = true;
+    }
+    emit requested();
+}
+
+void LinkState::clearStop()
+{
+    const QMutexLocker locker(&m_mutex);
+    m_stopRequest = false;
+}
+
+bool LinkState::stopRequested() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_stopRequest;
+}
+
+void LinkState::setComOpened(bool opened)
+{
+    const QMutexLocker locker(&m_mutex);
+    m_comOpened = opened;
+}
+
+bool LinkState::comOpened() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_comOpened;
+}
+
+void LinkState::setComName(const QString &name)
+{
+    const QMutexLocker locker(&m_mutex);
+    m_comName = name;
+}
+
+QString LinkState::comName() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_comName;
+}
+
+void LinkState::submit(const QByteArray &transmission)
+{
+    {
+        const QMutexLocker locker(&m_mutex);
+        auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const QByteArray &p) {
+            return ModuleCommand::sameTarget(p, transmission);
+        });
+        if (same != m_pending.end())
+            *same = transmission;
+        else
+            m_pending.append(transmission);
+    }
+    emit requested();
+}
+
+QByteArray LinkState::takeNext()
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_pending.isEmpty() ? QByteArray() : m_pending.takeFirst();
+}
+
+QList<QByteArray> LinkState::pending() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_pending;
+}
+
+bool LinkState::hasPending() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return !m_pending.isEmpty();
+}
+
+void LinkState::withdrawPending()
+{
+    const QMutexLocker locker(&m_mutex);
+    m_pending.clear();
+}
+
+QByteArray LinkState::rxData() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_rxData;
+}
+
+qsizetype LinkState::rxDataSize() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_rxData.size();
+}
+
+QByteArray LinkState::takeRxData()
+{
+    const QMutexLocker locker(&m_mutex);
+    return std::exchange(m_rxData, QByteArray());
+}
+
+void LinkState::appendRxData(QByteArrayView bytes)
+{
+    const QMutexLocker locker(&m_mutex);
+    m_rxData.append(bytes);
+}
+
+void LinkState::replaceRxData(const QByteArray &bytes)
+{
+    const QMutexLocker locker(&m_mutex);
+    m_rxData = bytes;
+}
+
+void LinkState::clearConnection()
+{
+    const QMutexLocker locker(&m_mutex);
+    m_comOpened = false;
+    m_rxData.clear();
+    m_pending.clear();
+}
+
+qint32 LinkState::baudRate() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_baudRate;
+}
+
+void LinkState::setBaudRate(qint32 rate)
+{
+    {
+        const QMutexLocker locker(&m_mutex);
+        m_baudRate = rate;
+    }
+    emit baudRateChanged();
+}

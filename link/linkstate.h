@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+// The fields the window and the worker share, behind one mutex. Every call is one locked step.
+//
+// Transmissions wait in order, one exchange each. One that writes the same target as a
+// pending one (ModuleCommand::sameTarget) takes that one's place, so a list scrolled through
+// while the line is busy still sends only its last value.
+class LinkState : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    void requestStop();
+    void clearStop();
+    bool stopRequested() const;
+    void setComOpened(bool opened);
+    bool comOpened() const;
+    void setComName(const QString &name);
+    QString comName() const;
+
+    void submit(const QByteArray &transmission);
+    // The worker side: the next transmission, which leaves the queue.
+    QByteArray takeNext();
+    QList<QByteArray> pending() const;
+    bool hasPending() const;
+    void withdrawPending();
+
+    QByteArray rxData() const;
+    qsizetype rxDataSize() const;
+    QByteArray takeRxData();
+    void appendRxData(QByteArrayView bytes);
+    void replaceRxData(const QByteArray &bytes);
+    // The close step: nothing of a closed connection reaches the next one.
+    void clearConnection();
+
+    qint32 baudRate() const;
+    void setBaudRate(qint32 rate);
+
+Q_SIGNALS:
+    // A stop or a transmission was requested; the running session looks at the fields.
+    void requested();
+    void baudRateChanged();
+
+private:
+    mutable QMutex m_mutex;
+    QByteArray m_rxData;
+    QList<QByteArray> m_pending;
+    bool m_comOpened = false;
+    QString m_comName;
+    bool m_stopRequest = false;
+    qint32 m_baudRate = 38400;
+};
