@@ -2,9 +2,9 @@
 
 #include "commandframe.h"
 #include "linkstate.h"
+#include "portaccess.h"
 
 #include <QDebug>
-#include <QFileInfo>
 
 #include <utility>
 
@@ -21,20 +21,20 @@ bool meansDeviceGone(QSerialPort::SerialPortError error)
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
 }
 
-// Why the open failed, in words the user can act on. A device the user may not write to
-// (on Linux a USB adapter owned by the dialout group) gets a hint naming its group.
+// Why the open failed, in words the user can act on.
 QString openFailureReason(const QSerialPort &port, const QString &name)
 {
-    // Port names without a path are device names under /dev on Unix.
-    const QFileInfo device(QFileInfo(name).isAbsolute() ? name : QStringLiteral("/dev/") + name);
-    if (port.error() != QSerialPort::PermissionError || !device.exists() || device.isWritable())
+    const auto problem = port.error() == QSerialPort::PermissionError
+            ? portPermissionProblem(name)
+            : std::nullopt;
+    if (!problem)
         return port.errorString();
-    if (device.permission(QFileDevice::WriteGroup) && !device.group().isEmpty()) {
+    if (!problem->group.isEmpty()) {
         return QStringLiteral("无权访问 %1，请把当前用户加入 %2 组（sudo usermod -aG %2 $USER），"
                               "然后重新登录")
-                .arg(device.filePath(), device.group());
+                .arg(problem->path, problem->group);
     }
-    return QStringLiteral("无权访问 %1").arg(device.filePath());
+    return QStringLiteral("无权访问 %1").arg(problem->path);
 }
 
 } // namespace

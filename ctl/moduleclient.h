@@ -1,0 +1,47 @@
+#pragma once
+
+#include "mythread.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The command line's way to the attached module: one exchange at a time through the serial
+// worker, waiting in a local event loop. Replies end by the frame rule: an answer frame ends
+// the wait at once; a write the module does not answer ends after the gap.
+class ModuleClient
+{
+public:
+    enum class Failure {
+        None,
+        OpenFailed, // the port could not be opened
+        NoAnswer, // the module did not answer a read
+        LineLost, // the device went away
+    };
+
+    // gapMs: how long a write may go unanswered; reads get 1000 ms.
+    explicit ModuleClient(int gapMs);
+
+    // False when the port could not be opened; failureText() says why.
+    bool open(const QString &portName);
+
+    // Sends one transmission and returns what came back (empty: nothing came). None when the
+    // line was lost.
+    std::optional<QByteArray> exchange(const QByteArray &transmission);
+
+    // The device-information reply frame; none when the module did not answer or the line
+    // was lost (failure() tells which).
+    std::optional<QByteArray> readDeviceInfo();
+
+    // After save and restart: reads until the module answers again, for up to timeoutMs.
+    std::optional<QByteArray> waitForRestart(int timeoutMs);
+
+    Failure failure() const { return m_failure; }
+    QString failureText() const { return m_failureText; }
+
+private:
+    MyThread m_worker;
+    Failure m_failure = Failure::None;
+    QString m_failureText;
+};
