@@ -63,7 +63,7 @@ public:
     // hears nothing; then it serves again with the state it had.
     void setRestartOnSave(bool restart);
     void setRestartMs(int ms);
-    int restartCount() const;
+    int restartCount() const; // restarts so far
 
     // Unasked data.
     void sendUnasked(const QByteArray &bytes); // written at once, in one burst
