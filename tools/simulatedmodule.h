@@ -2,18 +2,19 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMap>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
-class SimulatedModuleWorker;
+class PtyLine;
 class QThread;
 
 // Our stand-in for the radio module: it opens a pseudo-terminal and answers the frames it
-// receives as the module does. It serves the line from a thread of its own, so tests may
-// block their own thread; every public function is safe to call from any thread.
+// receives as the module does (ModuleModel behind a PtyLine). It serves the line from a thread
+// of its own, so tests may block their own thread; every public function is safe to call from
+// any thread.
 class SimulatedModule : public QObject
 {
     Q_OBJECT
@@ -54,6 +55,15 @@ public:
     // Every reply is these bytes instead (any frame, broken or not); the switches above still
     // apply. Empty: the module's own replies again.
     void setReplyReplacement(const QByteArray &bytes);
+    // NV writes, transmit power and frequency are applied but get no answer.
+    void setUnansweredWrites(bool unanswered);
+    // Writes to these NV items get their usual answer but change nothing.
+    void setIgnoredNvItems(const QList<quint16> &items);
+    // Save-and-restart restarts the module: no answer, and for restartMs (default 1000) it
+    // hears nothing; then it serves again with the state it had.
+    void setRestartOnSave(bool restart);
+    void setRestartMs(int ms);
+    int restartCount() const; // restarts so far
 
     // Unasked data.
     void sendUnasked(const QByteArray &bytes); // written at once, in one burst
@@ -75,6 +85,20 @@ Q_SIGNALS:
     void bytesReceived(const QByteArray &chunk);
 
 private:
+    struct State;
+
+    // Runs f on the state under the lock and returns what f returns.
+    template<typename F>
+    auto withState(F f) const;
+    // Runs f in the line's thread and returns when it is done.
+    template<typename F>
+    void onLine(F f) const;
+    // In the line's thread.
+    void answer(const QByteArray &request);
+    void sendRssiReport();
+
+    mutable QMutex m_mutex;
+    std::unique_ptr<State> m_state; // guarded by m_mutex
     std::unique_ptr<QThread> m_thread;
-    SimulatedModuleWorker *m_worker = nullptr;
+    PtyLine *m_line = nullptr;
 };

@@ -101,6 +101,19 @@ int main(int argc, char *argv[])
             { QStringLiteral("rssi-interval"),
               QStringLiteral("Interval of the RSSI reports while the test runs (default 500)."),
               QStringLiteral("MS") },
+            { QStringLiteral("unanswered-writes"),
+              QStringLiteral("Apply NV writes, transmit power and frequency, but send no answer "
+                             "to them.") },
+            { QStringLiteral("ignore-nv"),
+              QStringLiteral("Answer writes to NV item ITEM (hex, as 0084) but keep its value. "
+                             "May be given more than once."),
+              QStringLiteral("ITEM") },
+            { QStringLiteral("restart"),
+              QStringLiteral("Take save-and-restart as a restart: no answer, deaf for the restart "
+                             "time, then serving again with the saved state.") },
+            { QStringLiteral("restart-ms"),
+              QStringLiteral("Length of a restart (default 1000); implies --restart."),
+              QStringLiteral("MS") },
             { QStringLiteral("hangup-after"),
               QStringLiteral("Hang up the line after MS ms, then exit."), QStringLiteral("MS") },
             { QStringLiteral("print-path-to"),
@@ -140,6 +153,21 @@ int main(int argc, char *argv[])
     const int rssiIntervalMs = parser.isSet(QStringLiteral("rssi-interval"))
             ? intValue(parser, QStringLiteral("rssi-interval"), 1)
             : 500;
+    const bool unansweredWrites = parser.isSet(QStringLiteral("unanswered-writes"));
+    QList<quint16> ignoredItems;
+    for (QString item : parser.values(QStringLiteral("ignore-nv"))) {
+        if (item.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            item.remove(0, 2);
+        bool ok = false;
+        ignoredItems.append(item.toUShort(&ok, 16));
+        if (!ok)
+            fail(QStringLiteral("--ignore-nv: expected an NV item in hex, as 0084"));
+    }
+    const bool restartOnSave =
+            parser.isSet(QStringLiteral("restart")) || parser.isSet(QStringLiteral("restart-ms"));
+    const int restartMs = parser.isSet(QStringLiteral("restart-ms"))
+            ? intValue(parser, QStringLiteral("restart-ms"), 0)
+            : 1000;
     const int hangUpAfterMs = parser.isSet(QStringLiteral("hangup-after"))
             ? intValue(parser, QStringLiteral("hangup-after"), 0)
             : -1;
@@ -159,6 +187,10 @@ int main(int argc, char *argv[])
     module.setTruncateReplyTo(truncateTo);
     module.setReplyDelayMs(delayMs);
     module.setRssiReportIntervalMs(rssiIntervalMs);
+    module.setUnansweredWrites(unansweredWrites);
+    module.setIgnoredNvItems(ignoredItems);
+    module.setRestartOnSave(restartOnSave);
+    module.setRestartMs(restartMs);
     if (!module.start()) {
         printError(QStringLiteral("Cannot open a pseudo-terminal"));
         return 1;

@@ -95,6 +95,7 @@ private Q_SLOTS:
     void replyFaults();
     void splitDeliversPiecesWithGap();
     void replyDelay();
+    void restartIgnoresWhatArrives();
     void rssiReportsBetweenStartAndStop();
     void streamPacesAtLineRate();
     void recordsWhatArrives();
@@ -330,6 +331,27 @@ void tst_SimulatedModule::replyDelay()
     const QList<Arrival> arrivals = readArrivals(m_fd, ReplySize, 5000);
     QVERIFY(!arrivals.isEmpty());
     QVERIFY2(arrivals.first().atMs >= 300, QByteArray::number(arrivals.first().atMs));
+}
+
+// A restart is a gap: what arrives in it is never answered, and afterwards the module
+// answers with the state it had before.
+void tst_SimulatedModule::restartIgnoresWhatArrives()
+{
+    m_module->setRestartOnSave(true);
+    m_module->setRestartMs(500);
+    write(ModuleCommand::nvWriteFrame(0x0083, 0, QByteArray::fromHex("34 12")));
+    QCOMPARE(readBytes(m_fd, 6, 3000), QByteArray::fromHex("FE 01 61 09 00 69"));
+
+    write(ModuleCommand::saveAndRestartFrame() + Request);
+    QTest::qWait(100);
+    write(Request);
+    QCOMPARE(readBytes(m_fd, 1, 1200), QByteArray());
+    QCOMPARE(m_module->restartCount(), 1);
+
+    write(Request);
+    const QByteArray reply = readBytes(m_fd, ReplySize + 1, 1500);
+    QCOMPARE(reply, m_module->deviceInfoReply());
+    QCOMPARE(reply.mid(5, 2), QByteArray::fromHex("34 12"));
 }
 
 void tst_SimulatedModule::rssiReportsBetweenStartAndStop()
