@@ -14,14 +14,12 @@
 
 namespace {
 
-constexpr int ReadTimeoutMs = 1000;
-
 LinkSettings clientSettings(int gapMs)
 {
     LinkSettings settings;
     settings.fixedBaudRate = false;
     settings.replyEnd = std::make_shared<FrameReplyEnd>([gapMs](QByteArrayView sent) {
-        return sent == ModuleCommand::readDeviceInfoFrame() ? ReadTimeoutMs : gapMs;
+        return sent == ModuleCommand::readDeviceInfoFrame() ? ModuleClient::ReadTimeoutMs : gapMs;
     });
     return settings;
 }

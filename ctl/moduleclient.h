@@ -20,7 +20,9 @@ public:
         LineLost, // the device went away
     };
 
-    // gapMs: how long a write may go unanswered; reads get 1000 ms.
+    static constexpr int ReadTimeoutMs = 1000;
+
+    // gapMs: how long a write may go unanswered; reads get ReadTimeoutMs.
     explicit ModuleClient(int gapMs);
 
     // False when the port could not be opened; failureText() says why.

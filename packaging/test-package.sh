@@ -22,7 +22,7 @@ fail() {
 
 echo "== build =="
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target nodeconfig remoteconfig cc2530-sim -j "$(nproc)"
+cmake --build "$build" --target nodeconfig remoteconfig cc2530ctl cc2530-sim -j "$(nproc)"
 rm -f "$build/$package"_*.deb
 (cd "$build" && cpack -G DEB)
 shopt -s nullglob
@@ -68,7 +68,7 @@ fi
 dpkg-query -W -f='${Status}\n' "$package" | grep -q "install ok installed" || fail "$package is not installed"
 
 echo "== installed files =="
-for f in /usr/bin/nodeconfig /usr/bin/remoteconfig /usr/bin/cc2530-sim \
+for f in /usr/bin/nodeconfig /usr/bin/remoteconfig /usr/bin/cc2530ctl /usr/bin/cc2530-sim \
          /usr/share/applications/cc2530-nodeconfig.desktop \
          /usr/share/applications/cc2530-remoteconfig.desktop; do
     [ -e "$f" ] || fail "missing $f"
@@ -165,6 +165,14 @@ for _ in $(seq 1 50); do
 done
 sim_path=$(tr -d '\n' <"$work/sim-path" 2>/dev/null || true)
 [ -c "$sim_path" ] || { cat "$work/sim.err" >&2; fail "cc2530-sim gave no device path"; }
+# The installed command line backs the simulated module up and restores the backup onto it.
+/usr/bin/cc2530ctl --help >/dev/null || fail "cc2530ctl --help failed"
+/usr/bin/cc2530ctl backup "$sim_path" "$work/profile.json" || fail "cc2530ctl backup failed"
+grep -q '"format": "cc2530-profile"' "$work/profile.json" || fail "cc2530ctl wrote no profile"
+/usr/bin/cc2530ctl diff "$sim_path" "$work/profile.json" || fail "cc2530ctl diff found differences"
+/usr/bin/cc2530ctl restore "$sim_path" "$work/profile.json" --set shortAddress=0002 \
+    || fail "cc2530ctl restore failed"
+echo "cc2530ctl: backup, diff and restore against $sim_path"
 kill -TERM "$sim"
 wait "$sim" || fail "cc2530-sim did not end cleanly on SIGTERM"
 echo "cc2530-sim: serves on $sim_path"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace Ctl {
+
+// What the command line asked for, after parsing.
+struct Options
+{
+    QStringList arguments; // positional, after the subcommand
+    bool json = false;
+    bool frame = false;
+    bool save = false;
+    bool dryRun = false;
+    QStringList sets; // KEY=VALUE, in the order given
+    int gapMs = 100;
+};
+
+int portsCommand(const Options &options);
+int readCommand(const Options &options);
+int backupCommand(const Options &options);
+int diffCommand(const Options &options);
+int restoreCommand(const Options &options);
+int setCommand(const Options &options);
+int sendCommand(const Options &options);
+
+} // namespace Ctl

@@ -1,0 +1,20 @@
+#include "console.h"
+
+#include <cstdio>
+
+namespace Console {
+
+void out(const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void err(const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fputc('\n', stderr);
+}
+
+} // namespace Console
