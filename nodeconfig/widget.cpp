@@ -17,19 +17,7 @@ Widget::Widget(QWidget *parent)
 {
     ui->setupUi(this);
 
-    // Qt 6 has no currentIndexChanged(QString): the pin setters get the item text this way.
-    const auto connectPin = [this](QComboBox *pin, void (Widget::*setter)(const QString &)) {
-        connect(pin, &QComboBox::currentIndexChanged, this,
-                [this, pin, setter](int index) { (this->*setter)(pin->itemText(index)); });
-    };
-    connectPin(ui->IO_1, &Widget::on_IO_1_currentIndexChanged);
-    connectPin(ui->IO_2, &Widget::on_IO_2_currentIndexChanged);
-    connectPin(ui->IO_3, &Widget::on_IO_3_currentIndexChanged);
-    connectPin(ui->IO_4, &Widget::on_IO_4_currentIndexChanged);
-    connectPin(ui->IO_5, &Widget::on_IO_5_currentIndexChanged);
-    connectPin(ui->IO_6, &Widget::on_IO_6_currentIndexChanged);
-    connectPin(ui->io_10, &Widget::on_io_10_currentIndexChanged);
-    connectPin(ui->io_11, &Widget::on_io_11_currentIndexChanged);
+    connectPinForwarders();
 
     installDecimalValidators();
 
@@ -65,20 +53,13 @@ void Widget::clearDeviceFields()
 {
     fieldsUpdating = true;
 
-    const QList<QComboBox *> lists {
-        ui->baudRateBox, ui->NodeType, ui->channel,      ui->AddrMode,  ui->stopBitsBox,
-        ui->SendMode,    ui->OutPut,   ui->SendAddrMode, ui->ParityBox, ui->sleepMode,
-        ui->WorkMode,    ui->IO_1,     ui->IO_2,         ui->IO_3,      ui->IO_4,
-        ui->IO_5,        ui->IO_6,     ui->io_10,        ui->io_11,
-    };
+    const QList<QComboBox *> lists = parameterLists();
     for (QComboBox *list : lists)
         list->setCurrentIndex(0);
 
-    const QList<QLineEdit *> edits {
-        ui->DesAddr, ui->Divider,     ui->Frequency,       ui->lineEdit, ui->MACAddr,
-        ui->NetId,   ui->ShortAddr,   ui->SlpCycle,        ui->TxPower,  ui->UartTimeout,
-        ui->version, ui->workTimeOut, ui->AutoSendTimeOut, ui->ExtPanID,
-    };
+    QList<QLineEdit *> edits = parameterEdits();
+    // No setter behind these: the test page's send field, the MAC address, the version.
+    edits << ui->lineEdit << ui->MACAddr << ui->version;
     for (QLineEdit *edit : edits)
         edit->clear();
 

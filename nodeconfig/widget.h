@@ -3,11 +3,14 @@
 #include "mythread.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
 QT_BEGIN_NAMESPACE
+class QComboBox;
+class QLineEdit;
 namespace Ui {
 class Widget;
 }
@@ -30,7 +33,7 @@ public:
     void clearDeviceFields();
 
     // Pin slots: called with the new item text at every index change of their list.
-    // (Connected in the constructor; Qt 6 has no text variant of currentIndexChanged.)
+    // (Connected by connectPinForwarders; Qt 6 has no text variant of currentIndexChanged.)
     void on_IO_1_currentIndexChanged(const QString &arg1);
     void on_IO_2_currentIndexChanged(const QString &arg1);
     void on_IO_3_currentIndexChanged(const QString &arg1);
@@ -109,6 +112,15 @@ private:
     void applyWorkModeEnabling(int index);
     // Counter step of an accepted device-information reply.
     void advanceReadSuccessCount();
+    // The parameter setters, bound to their widgets by the tables in widget_parameters.cpp:
+    // nothing while fieldsUpdating, else the widget's write is placed.
+    void writeList(QComboBox *list, int index);
+    void writeText(QLineEdit *edit);
+    void placeWrite(const QByteArray &frame, bool clearsNetwork, const char *debugLine);
+    void connectPinForwarders();
+    // The lists (pins included) and text fields the setter tables bind, for the reset.
+    QList<QComboBox *> parameterLists() const;
+    QList<QLineEdit *> parameterEdits() const;
     void fillOptionLists();
     // Validators of the decimal parameter fields, installed once by the constructor.
     void installDecimalValidators();

@@ -11,6 +11,10 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
 using ParameterWrites::Parameter;
 
 namespace {
@@ -35,7 +39,170 @@ void installIntValidator(QLineEdit *field, int bottom, int top)
     field->setValidator(validator);
 }
 
+// What follows a write's frame in the same transmission.
+enum Followup { FrameOnly, ThenClearNetwork };
+
+// The lists of the parameter pages and the NV parameter each one sets, in the order the
+// reset returns them to the empty item.
+struct ListField
+{
+    QComboBox *Ui::Widget::*list;
+    Parameter parameter;
+    Followup followup;
+    const char *debugLine; // printed once the frame is placed
+};
+
+constexpr ListField ListFields[] = {
+    { &Ui::Widget::baudRateBox, Parameter::BaudRate, FrameOnly, nullptr },
+    { &Ui::Widget::NodeType, Parameter::NodeType, ThenClearNetwork, "NodeType" },
+    { &Ui::Widget::channel, Parameter::Channel, ThenClearNetwork, "channel" },
+    { &Ui::Widget::AddrMode, Parameter::AddrMode, FrameOnly, nullptr },
+    { &Ui::Widget::stopBitsBox, Parameter::StopBits, FrameOnly, nullptr },
+    { &Ui::Widget::SendMode, Parameter::SendMode, FrameOnly, nullptr },
+    { &Ui::Widget::OutPut, Parameter::OutPut, FrameOnly, nullptr },
+    { &Ui::Widget::SendAddrMode, Parameter::SendAddrMode, FrameOnly, nullptr },
+    { &Ui::Widget::ParityBox, Parameter::Parity, FrameOnly, nullptr },
+    { &Ui::Widget::sleepMode, Parameter::SleepMode, FrameOnly, nullptr },
+    { &Ui::Widget::WorkMode, Parameter::WorkMode, FrameOnly, "WorkMode" },
+};
+
+static_assert(
+        [] {
+            for (const ListField &field : ListFields) {
+                if (!ParameterWrites::isListRule(ParameterWrites::nvWrite(field.parameter).rule))
+                    return false;
+            }
+            return true;
+        }(),
+        "a list sets a parameter written from the list index");
+
+// A text field's frame; none when the text holds no value to write.
+using TextWrite = std::optional<QByteArray> (*)(const QString &text);
+
+template<Parameter P>
+std::optional<QByteArray> nvText(const QString &text)
+{
+    return ParameterWrites::textFrame(P, text);
+}
+
+std::optional<QByteArray> txPower(const QString &text)
+{
+    return ParameterWrites::txPowerFrame(text);
+}
+
+// KeepValidator: whatever installDecimalValidators gave the field, if anything.
+// HexValidator: the hex-digit validator from the field's first finished edit on.
+enum Validator { KeepValidator, HexValidator };
+
+// The text fields of the parameter pages, in the order the reset empties them. They write on
+// editingFinished, which Qt 6 emits on focus-out only when the text changed since the last
+// time: leaving an unchanged field sends nothing, and that is how it should be.
+struct TextField
+{
+    QLineEdit *Ui::Widget::*edit;
+    TextWrite write;
+    Validator validator;
+    Followup followup;
+    const char *debugLine;
+};
+
+constexpr TextField TextFields[] = {
+    { &Ui::Widget::DesAddr, nvText<Parameter::DesAddr>, HexValidator, FrameOnly, "DestAddr" },
+    { &Ui::Widget::Divider, nvText<Parameter::Divider>, KeepValidator, FrameOnly, nullptr },
+    { &Ui::Widget::Frequency, ParameterWrites::frequencyFrame, HexValidator, FrameOnly, nullptr },
+    { &Ui::Widget::NetId, nvText<Parameter::NetId>, HexValidator, ThenClearNetwork, "NetId" },
+    { &Ui::Widget::ShortAddr, nvText<Parameter::ShortAddr>, HexValidator, FrameOnly, "ShortAddr" },
+    { &Ui::Widget::SlpCycle, nvText<Parameter::SlpCycle>, KeepValidator, FrameOnly, nullptr },
+    { &Ui::Widget::TxPower, txPower, KeepValidator, FrameOnly, nullptr },
+    { &Ui::Widget::UartTimeout, nvText<Parameter::UartTimeout>, KeepValidator, FrameOnly, nullptr },
+    { &Ui::Widget::workTimeOut, nvText<Parameter::WorkTimeOut>, KeepValidator, FrameOnly, nullptr },
+    { &Ui::Widget::AutoSendTimeOut, nvText<Parameter::AutoSendTimeOut>, HexValidator, FrameOnly,
+      "AutoSendTimeout" },
+    { &Ui::Widget::ExtPanID, nvText<Parameter::ExtPanID>, HexValidator, FrameOnly, nullptr },
+};
+
+// Qt 6 has no currentIndexChanged(QString): each pin list reaches its forwarder through
+// connectPinForwarders, with the item text.
+struct PinField
+{
+    QComboBox *Ui::Widget::*list;
+    void (Widget::*forwarder)(const QString &);
+};
+
+constexpr PinField PinFields[] = {
+    { &Ui::Widget::IO_1, &Widget::on_IO_1_currentIndexChanged },
+    { &Ui::Widget::IO_2, &Widget::on_IO_2_currentIndexChanged },
+    { &Ui::Widget::IO_3, &Widget::on_IO_3_currentIndexChanged },
+    { &Ui::Widget::IO_4, &Widget::on_IO_4_currentIndexChanged },
+    { &Ui::Widget::IO_5, &Widget::on_IO_5_currentIndexChanged },
+    { &Ui::Widget::IO_6, &Widget::on_IO_6_currentIndexChanged },
+    { &Ui::Widget::io_10, &Widget::on_io_10_currentIndexChanged },
+    { &Ui::Widget::io_11, &Widget::on_io_11_currentIndexChanged },
+};
+
 } // namespace
+
+void Widget::connectPinForwarders()
+{
+    for (const PinField &pin : PinFields) {
+        QComboBox *list = ui->*pin.list;
+        const auto forwarder = pin.forwarder;
+        connect(list, &QComboBox::currentIndexChanged, this,
+                [this, list, forwarder](int index) { (this->*forwarder)(list->itemText(index)); });
+    }
+}
+
+QList<QComboBox *> Widget::parameterLists() const
+{
+    QList<QComboBox *> lists;
+    for (const ListField &field : ListFields)
+        lists.append(ui->*field.list);
+    for (const PinField &pin : PinFields)
+        lists.append(ui->*pin.list);
+    return lists;
+}
+
+QList<QLineEdit *> Widget::parameterEdits() const
+{
+    QList<QLineEdit *> edits;
+    for (const TextField &field : TextFields)
+        edits.append(ui->*field.edit);
+    return edits;
+}
+
+void Widget::writeList(QComboBox *list, int index)
+{
+    if (fieldsUpdating)
+        return;
+    const auto field = std::find_if(std::begin(ListFields), std::end(ListFields),
+                                    [&](const ListField &f) { return ui->*f.list == list; });
+    Q_ASSERT(field != std::end(ListFields));
+    placeWrite(ParameterWrites::listFrame(field->parameter, index),
+               field->followup == ThenClearNetwork, field->debugLine);
+}
+
+void Widget::writeText(QLineEdit *edit)
+{
+    if (fieldsUpdating)
+        return;
+    const auto field = std::find_if(std::begin(TextFields), std::end(TextFields),
+                                    [&](const TextField &f) { return ui->*f.edit == edit; });
+    Q_ASSERT(field != std::end(TextFields));
+    if (field->validator == HexValidator)
+        installHexValidator(edit);
+    if (const auto frame = field->write(edit->text()))
+        placeWrite(*frame, field->followup == ThenClearNetwork, field->debugLine);
+}
+
+void Widget::placeWrite(const QByteArray &frame, bool clearsNetwork, const char *debugLine)
+{
+    if (clearsNetwork)
+        placeFrameThenClearNetwork(frame);
+    else
+        placeFrame(frame);
+    if (debugLine)
+        qDebug() << debugLine;
+}
 
 void Widget::installDecimalValidators()
 {
@@ -107,189 +274,114 @@ void Widget::on_pushButton_clicked()
 
 void Widget::on_NodeType_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrameThenClearNetwork(ParameterWrites::listFrame(Parameter::NodeType, index));
-    qDebug() << "NodeType";
+    writeList(ui->NodeType, index);
 }
 
 void Widget::on_channel_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrameThenClearNetwork(ParameterWrites::listFrame(Parameter::Channel, index));
-    qDebug() << "channel";
+    writeList(ui->channel, index);
 }
 
 void Widget::on_NetId_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    installHexValidator(ui->NetId);
-    if (const auto frame = ParameterWrites::textFrame(Parameter::NetId, ui->NetId->text())) {
-        placeFrameThenClearNetwork(*frame);
-        qDebug() << "NetId";
-    }
+    writeText(ui->NetId);
 }
 
 void Widget::on_SendMode_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::SendMode, index));
+    writeList(ui->SendMode, index);
 }
 
 void Widget::on_AddrMode_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::AddrMode, index));
+    writeList(ui->AddrMode, index);
 }
 
 void Widget::on_baudRateBox_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::BaudRate, index));
+    writeList(ui->baudRateBox, index);
 }
 
 void Widget::on_ShortAddr_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    installHexValidator(ui->ShortAddr);
-    if (const auto frame =
-                ParameterWrites::textFrame(Parameter::ShortAddr, ui->ShortAddr->text())) {
-        placeFrame(*frame);
-        qDebug() << "ShortAddr";
-    }
+    writeText(ui->ShortAddr);
 }
 
 void Widget::on_OutPut_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::OutPut, index));
+    writeList(ui->OutPut, index);
 }
 
 void Widget::on_stopBitsBox_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::StopBits, index));
+    writeList(ui->stopBitsBox, index);
 }
 
 void Widget::on_ParityBox_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::Parity, index));
+    writeList(ui->ParityBox, index);
 }
 
 void Widget::on_sleepMode_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::SleepMode, index));
+    writeList(ui->sleepMode, index);
 }
 
 void Widget::on_SlpCycle_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    if (const auto frame = ParameterWrites::textFrame(Parameter::SlpCycle, ui->SlpCycle->text()))
-        placeFrame(*frame);
+    writeText(ui->SlpCycle);
 }
 
 void Widget::on_UartTimeout_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    if (const auto frame =
-                ParameterWrites::textFrame(Parameter::UartTimeout, ui->UartTimeout->text()))
-        placeFrame(*frame);
+    writeText(ui->UartTimeout);
 }
 
 void Widget::on_workTimeOut_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    if (const auto frame =
-                ParameterWrites::textFrame(Parameter::WorkTimeOut, ui->workTimeOut->text()))
-        placeFrame(*frame);
+    writeText(ui->workTimeOut);
 }
 
 void Widget::on_SendAddrMode_currentIndexChanged(int index)
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::SendAddrMode, index));
+    writeList(ui->SendAddrMode, index);
 }
 
 void Widget::on_MACAddr_editingFinished() { }
 
 void Widget::on_TxPower_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::txPowerFrame(ui->TxPower->text()));
+    writeText(ui->TxPower);
 }
 
 void Widget::on_WorkMode_currentIndexChanged(int index)
 {
     // The enabling follows the mode even while a read fills the fields.
     applyWorkModeEnabling(index);
-    if (fieldsUpdating)
-        return;
-    placeFrame(ParameterWrites::listFrame(Parameter::WorkMode, index));
-    qDebug() << "WorkMode";
+    writeList(ui->WorkMode, index);
 }
 
 void Widget::on_DesAddr_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    installHexValidator(ui->DesAddr);
-    if (const auto frame = ParameterWrites::textFrame(Parameter::DesAddr, ui->DesAddr->text())) {
-        placeFrame(*frame);
-        qDebug() << "DestAddr";
-    }
+    writeText(ui->DesAddr);
 }
 
 void Widget::on_AutoSendTimeOut_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    installHexValidator(ui->AutoSendTimeOut);
-    if (const auto frame = ParameterWrites::textFrame(Parameter::AutoSendTimeOut,
-                                                      ui->AutoSendTimeOut->text())) {
-        placeFrame(*frame);
-        qDebug() << "AutoSendTimeout";
-    }
+    writeText(ui->AutoSendTimeOut);
 }
 
 void Widget::on_Divider_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    if (const auto frame = ParameterWrites::textFrame(Parameter::Divider, ui->Divider->text()))
-        placeFrame(*frame);
+    writeText(ui->Divider);
 }
 
 void Widget::on_Frequency_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    installHexValidator(ui->Frequency);
-    if (const auto frame = ParameterWrites::frequencyFrame(ui->Frequency->text()))
-        placeFrame(*frame);
+    writeText(ui->Frequency);
 }
 
 void Widget::on_ExtPanID_editingFinished()
 {
-    if (fieldsUpdating)
-        return;
-    installHexValidator(ui->ExtPanID);
-    if (const auto frame = ParameterWrites::textFrame(Parameter::ExtPanID, ui->ExtPanID->text()))
-        placeFrame(*frame);
+    writeText(ui->ExtPanID);
 }

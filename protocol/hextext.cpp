@@ -12,11 +12,6 @@ QString byte(quint8 value)
     return QString::number(value, 16).rightJustified(2, u'0').toUpper();
 }
 
-QString compact(QByteArrayView bytes)
-{
-    return QString::fromLatin1(bytes.toByteArray().toHex().toUpper());
-}
-
 QString spaced(QByteArrayView bytes)
 {
     // Written digit by digit: the logs format every received byte through here.

@@ -14,9 +14,6 @@ QByteArray decode(const QString &text);
 // Two upper-case hex digits.
 QString byte(quint8 value);
 
-// Every byte as two upper-case hex digits, without separators ("0A1B").
-QString compact(QByteArrayView bytes);
-
 // Every byte as two upper-case hex digits followed by one blank ("0A 1B ").
 QString spaced(QByteArrayView bytes);
 

@@ -8,35 +8,10 @@
 #include <QDebug>
 
 #include <algorithm>
-#include <array>
 
 namespace ParameterWrites {
 
 namespace {
-
-// In the order of Parameter.
-const std::array<NvWrite, 20> NvWrites { {
-        { Parameter::NodeType, "NodeType", 0x0087, 1, Rule::IndexMinusOne },
-        { Parameter::Channel, "channel", 0x0084, 4, Rule::ChannelMask },
-        { Parameter::NetId, "NetId", 0x0083, 2, Rule::HexHighLow },
-        { Parameter::SendMode, "SendMode", 0x0403, 1, Rule::IndexMinusOne },
-        { Parameter::AddrMode, "AddrMode", 0x040C, 1, Rule::IndexMinusOne },
-        { Parameter::BaudRate, "baudRateBox", 0x040B, 1, Rule::IndexMinusOne },
-        { Parameter::ShortAddr, "ShortAddr", 0x0411, 2, Rule::HexHighLow },
-        { Parameter::OutPut, "OutPut", 0x040E, 1, Rule::Index },
-        { Parameter::StopBits, "stopBitsBox", 0x040F, 1, Rule::StopBits },
-        { Parameter::Parity, "ParityBox", 0x0410, 1, Rule::IndexMinusOne },
-        { Parameter::SleepMode, "sleepMode", 0x0412, 1, Rule::IndexMinusOne },
-        { Parameter::SlpCycle, "SlpCycle", 0x002B, 1, Rule::DecimalDoubled },
-        { Parameter::UartTimeout, "UartTimeout", 0x0413, 1, Rule::Decimal },
-        { Parameter::WorkTimeOut, "workTimeOut", 0x0414, 1, Rule::Decimal },
-        { Parameter::SendAddrMode, "SendAddrMode", 0x040D, 1, Rule::IndexMinusOne },
-        { Parameter::WorkMode, "WorkMode", PinFunctionItem, 1, Rule::WorkMode },
-        { Parameter::DesAddr, "DesAddr", 0x0417, 2, Rule::HexHighLow },
-        { Parameter::AutoSendTimeOut, "AutoSendTimeOut", 0x0418, 2, Rule::HexHighLow },
-        { Parameter::Divider, "Divider", 0x0405, 1, Rule::Decimal },
-        { Parameter::ExtPanID, "ExtPanID", 0x0047, 8, Rule::HexReversed },
-} };
 
 // The radio channels 11–26 are bits 11–26 of the mask; list index i is channel 10 + i.
 constexpr int ChannelOffset = 10;
@@ -96,7 +71,7 @@ QByteArray listValue(const NvWrite &write, int index)
     case Rule::DecimalDoubled:
         break;
     }
-    Q_ASSERT_X(false, "ParameterWrites::listFrame", write.widget);
+    Q_ASSERT_X(false, "ParameterWrites::listFrame", "a text parameter");
     return {};
 }
 
@@ -130,18 +105,11 @@ std::optional<QByteArray> textValue(const NvWrite &write, const QString &text)
     case Rule::ChannelMask:
         break;
     }
-    Q_ASSERT_X(false, "ParameterWrites::textFrame", write.widget);
+    Q_ASSERT_X(false, "ParameterWrites::textFrame", "a list parameter");
     return std::nullopt;
 }
 
 } // namespace
-
-const NvWrite &nvWrite(Parameter parameter)
-{
-    const NvWrite &write = NvWrites.at(std::size_t(parameter));
-    Q_ASSERT(write.parameter == parameter);
-    return write;
-}
 
 QByteArray listFrame(Parameter parameter, int index)
 {

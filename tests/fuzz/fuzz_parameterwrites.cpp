@@ -5,24 +5,9 @@
 #include "commandframe.h"
 #include "parameterwrites.h"
 
-#include <array>
 #include <cstdint>
 
-using ParameterWrites::Parameter;
-
 namespace {
-
-constexpr std::array TextParameters {
-    Parameter::NetId,           Parameter::ShortAddr,   Parameter::SlpCycle,
-    Parameter::UartTimeout,     Parameter::WorkTimeOut, Parameter::DesAddr,
-    Parameter::AutoSendTimeOut, Parameter::Divider,     Parameter::ExtPanID,
-};
-
-constexpr std::array ListParameters {
-    Parameter::NodeType,  Parameter::Channel,      Parameter::SendMode, Parameter::AddrMode,
-    Parameter::BaudRate,  Parameter::OutPut,       Parameter::StopBits, Parameter::Parity,
-    Parameter::SleepMode, Parameter::SendAddrMode, Parameter::WorkMode,
-};
 
 // One whole frame, nothing before or after it.
 void requireFrame(const QByteArray &frame)
@@ -46,11 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto pin = input.ConsumeIntegral<quint8>();
     const QString text = Fuzz::consumeText(input, 4096);
 
-    for (const Parameter parameter : TextParameters) {
-        const auto frame = ParameterWrites::textFrame(parameter, text);
+    for (const ParameterWrites::NvWrite &write : ParameterWrites::NvWrites) {
+        if (ParameterWrites::isListRule(write.rule)) {
+            requireFrame(ParameterWrites::listFrame(write.parameter, index));
+            continue;
+        }
+        const auto frame = ParameterWrites::textFrame(write.parameter, text);
         if (frame) {
             requireFrame(*frame);
-            const ParameterWrites::NvWrite &write = ParameterWrites::nvWrite(parameter);
             // FE LEN 21 09 item(2) offset length value
             FUZZ_REQUIRE(frame->size() == 8 + write.size + 1);
         } else {
@@ -58,8 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             FUZZ_REQUIRE(Fuzz::hexDigitCount(text) == 0);
         }
     }
-    for (const Parameter parameter : ListParameters)
-        requireFrame(ParameterWrites::listFrame(parameter, index));
 
     requireFrame(ParameterWrites::txPowerFrame(text));
     if (const auto frame = ParameterWrites::frequencyFrame(text))
