@@ -11,18 +11,9 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace {
-
-LinkSettings clientSettings(int gapMs)
-{
-    LinkSettings settings;
-    settings.fixedBaudRate = false;
-    settings.replyEnd = std::make_shared<FrameReplyEnd>([gapMs](QByteArrayView sent) {
-        return sent == ModuleCommand::readDeviceInfoFrame() ? ModuleClient::ReadTimeoutMs : gapMs;
-    });
-    return settings;
-}
 
 QString englishOpenFailure(const QString &portName, const QString &reason)
 {
@@ -52,8 +43,23 @@ std::optional<QByteArray> deviceInfoFrame(const QByteArray &reply)
 
 } // namespace
 
+LinkSettings ModuleClient::settings(int gapMs)
+{
+    LinkSettings settings;
+    settings.fixedBaudRate = false;
+    settings.replyEnd = std::make_shared<FrameReplyEnd>([gapMs](QByteArrayView sent) {
+        return sent == ModuleCommand::readDeviceInfoFrame() ? ReadTimeoutMs : gapMs;
+    });
+    return settings;
+}
+
 ModuleClient::ModuleClient(int gapMs)
-    : m_worker(clientSettings(gapMs))
+    : m_worker(settings(gapMs))
+{
+}
+
+ModuleClient::ModuleClient(LinkSettings settings)
+    : m_worker(std::move(settings))
 {
 }
 

@@ -24,6 +24,11 @@ public:
 
     // gapMs: how long a write may go unanswered; reads get ReadTimeoutMs.
     explicit ModuleClient(int gapMs);
+    // Any other rule, for comparing rules side by side.
+    explicit ModuleClient(LinkSettings settings);
+
+    // Replies end by the frame rule; a write may go unanswered for gapMs.
+    static LinkSettings settings(int gapMs);
 
     // False when the port could not be opened; failureText() says why.
     bool open(const QString &portName);

@@ -1,0 +1,212 @@
+#include "commands.h"
+
+#include "apply.h"
+#include "console.h"
+#include "hextext.h"
+#include "moduleclient.h"
+#include "moduleprofile.h"
+#include "profile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <optional>
+
+namespace Ctl {
+
+namespace {
+
+struct Reading
+{
+    QByteArray reply;
+    int exitCode = Done;
+};
+
+// Opens the port and reads the module once; the exit code says why when it fails.
+Reading readModule(ModuleClient &client, const QString &port)
+{
+    if (!client.open(port)) {
+        Console::err(client.failureText());
+        return { {}, LinkFailed };
+    }
+    const auto reply = client.readDeviceInfo();
+    if (!reply) {
+        Console::err(client.failureText());
+        return { {}, LinkFailed };
+    }
+    return { *reply, Done };
+}
+
+std::optional<Profile> loadProfile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Console::err(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    QStringList errors;
+    const auto profile = ProfileFile::parse(file.readAll(), &errors);
+    for (const QString &error : std::as_const(errors))
+        Console::err(QStringLiteral("%1: %2").arg(path, error));
+    return profile;
+}
+
+// The settings given as KEY=VALUE over a profile; none when one is refused.
+std::optional<Profile> withSettings(Profile profile, const QStringList &settings)
+{
+    bool refused = false;
+    for (const QString &text : settings) {
+        QString error;
+        const auto setting = ProfileFile::parseSetting(text, &error);
+        if (!setting) {
+            Console::err(error);
+            refused = true;
+            continue;
+        }
+        profile.set(setting->key, setting->value);
+    }
+    return refused ? std::nullopt : std::optional<Profile>(profile);
+}
+
+QString outcomeText(const ProfileApply::Line &line)
+{
+    switch (line.outcome) {
+    case ProfileApply::Outcome::Unchanged:
+        return QStringLiteral("unchanged");
+    case ProfileApply::Outcome::Verified:
+        return QStringLiteral("written and verified");
+    case ProfileApply::Outcome::NotVerified:
+        return QStringLiteral("not verified (wanted %1)").arg(line.wanted);
+    case ProfileApply::Outcome::Failed:
+        break;
+    }
+    return QStringLiteral("FAILED: wanted %1, module shows %2")
+            .arg(line.wanted, line.shown.isEmpty() ? QStringLiteral("no valid value") : line.shown);
+}
+
+int apply(const Options &options, const Profile &wanted)
+{
+    ModuleClient client(options.gapMs);
+    const Reading reading = readModule(client, options.arguments.value(0));
+    if (reading.exitCode != Done)
+        return reading.exitCode;
+
+    if (options.dryRun) {
+        const QList<ModuleProfile::WriteStep> steps =
+                ProfileApply::plan(ModuleProfile::fromReply(reading.reply), wanted);
+        for (const ModuleProfile::WriteStep &step : steps) {
+            const QString what = step.key.isEmpty() ? QStringLiteral("clear network")
+                                                    : step.key + u'=' + step.value;
+            Console::out(QStringLiteral("%1  %2").arg(HexText::spaced(step.frame).trimmed(), what));
+        }
+        Console::out(QStringLiteral("dry run: %1 frames, nothing written").arg(steps.size()));
+        return Done;
+    }
+
+    ProfileApply engine(client);
+    const bool linkHeld = engine.run(wanted, options.save);
+    int verified = 0;
+    int unchanged = 0;
+    int failed = 0;
+    for (const ProfileApply::Line &line : engine.lines()) {
+        Console::out(QStringLiteral("%1: %2").arg(line.key, outcomeText(line)));
+        verified += line.outcome == ProfileApply::Outcome::Verified;
+        unchanged += line.outcome == ProfileApply::Outcome::Unchanged;
+        failed += line.outcome == ProfileApply::Outcome::Failed;
+    }
+    Console::out(QStringLiteral("%1 written and verified, %2 unchanged, %3 failed")
+                         .arg(verified)
+                         .arg(unchanged)
+                         .arg(failed));
+    if (!linkHeld) {
+        Console::err(client.failureText() + QStringLiteral("; stopped after the lines above"));
+        return LinkFailed;
+    }
+    return engine.allVerified() ? Done : Refused;
+}
+
+} // namespace
+
+int readCommand(const Options &options)
+{
+    ModuleClient client(options.gapMs);
+    const Reading reading = readModule(client, options.arguments.value(0));
+    if (reading.exitCode != Done)
+        return reading.exitCode;
+    if (options.json) {
+        Console::out(QString::fromUtf8(ProfileFile::write(ModuleProfile::fromReply(reading.reply)))
+                             .trimmed());
+        return Done;
+    }
+    const Profile profile = ModuleProfile::fromReply(reading.reply);
+    Console::out(QStringLiteral("mac\t%1").arg(profile.module.mac));
+    Console::out(QStringLiteral("firmware\t%1").arg(profile.module.firmware));
+    const QList<ModuleProfile::Reading> readings = ModuleProfile::readings(reading.reply);
+    for (const ModuleProfile::Reading &r : readings) {
+        Console::out(QStringLiteral("%1\t%2\t%3")
+                             .arg(r.key, r.value.isEmpty() ? QStringLiteral("-") : r.value,
+                                  r.windowText.isEmpty() ? QStringLiteral("-") : r.windowText));
+    }
+    return Done;
+}
+
+int backupCommand(const Options &options)
+{
+    ModuleClient client(options.gapMs);
+    const Reading reading = readModule(client, options.arguments.value(0));
+    if (reading.exitCode != Done)
+        return reading.exitCode;
+    const QString path = options.arguments.value(1);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(ProfileFile::write(ModuleProfile::fromReply(reading.reply))) < 0
+        || !file.commit()) {
+        Console::err(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+        return Refused;
+    }
+    Console::err(QStringLiteral("saved the profile of %1 to %2")
+                         .arg(options.arguments.value(0), path));
+    return Done;
+}
+
+int diffCommand(const Options &options)
+{
+    const auto wanted = loadProfile(options.arguments.value(1));
+    if (!wanted)
+        return Refused;
+    ModuleClient client(options.gapMs);
+    const Reading reading = readModule(client, options.arguments.value(0));
+    if (reading.exitCode != Done)
+        return reading.exitCode;
+    const QList<ModuleProfile::Difference> differences =
+            ModuleProfile::differences(ModuleProfile::fromReply(reading.reply), *wanted);
+    for (const ModuleProfile::Difference &d : differences) {
+        Console::out(QStringLiteral("%1: module %2, file %3")
+                             .arg(d.key,
+                                  d.moduleValue.isEmpty() ? QStringLiteral("no valid value")
+                                                          : d.moduleValue,
+                                  d.wantedValue));
+    }
+    return differences.isEmpty() ? Done : Refused;
+}
+
+int restoreCommand(const Options &options)
+{
+    const auto file = loadProfile(options.arguments.value(1));
+    if (!file)
+        return Refused;
+    const auto wanted = withSettings(*file, options.sets);
+    if (!wanted)
+        return Refused;
+    return apply(options, *wanted);
+}
+
+int setCommand(const Options &options)
+{
+    const auto wanted = withSettings(Profile(), options.arguments.mid(1));
+    if (!wanted)
+        return Refused;
+    return apply(options, *wanted);
+}
+
+} // namespace Ctl
