@@ -59,14 +59,14 @@ struct Entry
     int firstIndex = 1;
 
     Write write = Write::Text;
-    ParameterWrites::Parameter parameter = ParameterWrites::Parameter::NodeType;
-    quint8 pin = 0;
+    ParameterWrites::Parameter parameter = ParameterWrites::Parameter::NodeType; // List, Text
+    quint8 pin = 0; // Pin
     // The window clears the network formation after writing it.
     bool changesNetwork = false;
 
     Read read = Read::Raw;
-    DeviceInfoReply::Field field = DeviceInfoReply::Field::NodeType;
-    int DeviceInfoReply::DeviceInfo::*index = nullptr;
+    DeviceInfoReply::Field field = DeviceInfoReply::Field::NodeType; // Raw, RawHalved
+    int DeviceInfoReply::DeviceInfo::*index = nullptr; // ListIndex
     // The window's text of a line-edit field.
     QString DeviceInfoReply::DeviceInfo::*shown = nullptr;
 };
