@@ -1,7 +1,6 @@
 #include "deviceinfo.h"
 
 #include "commandframe.h"
-#include "hextext.h"
 #include "optionlists.h"
 
 #include <QDebug>
@@ -40,25 +39,66 @@ const std::array<TxPowerRow, 15> TxPowerTable { {
         { 0xF5, "21", "3.5" },
 } };
 
-constexpr quint32 PwmClock = 32000000;
-
-quint8 at(QByteArrayView frame, int offset)
+struct Span
 {
-    return quint8(frame.at(offset));
+    Field field;
+    int offset; // from the 0xFE
+    int width;
+};
+
+// In the order of Field. Offsets 46–48 carry nothing the window shows.
+const std::array<Span, FieldCount> Layout { {
+        { Field::NodeType, 4, 1 },
+        { Field::PanId, 5, 2 },
+        { Field::ShortAddress, 7, 2 },
+        { Field::ChannelMask, 9, 4 },
+        { Field::SourceOutput, 13, 1 },
+        { Field::SendMode, 14, 1 },
+        { Field::AddressEncoding, 15, 1 },
+        { Field::SendAddressMode, 16, 1 },
+        { Field::SleepCycle, 17, 1 },
+        { Field::TxPower, 18, 1 },
+        { Field::BaudRate, 19, 1 },
+        { Field::Mac, 20, 8 },
+        { Field::StopBits, 28, 1 },
+        { Field::Parity, 29, 1 },
+        { Field::SleepMode, 30, 1 },
+        { Field::UartTimeout, 31, 1 },
+        { Field::WorkTime, 32, 1 },
+        { Field::Version, 33, 1 },
+        { Field::WorkMode, 34, 1 },
+        { Field::Io1, 35, 1 },
+        { Field::Io2, 36, 1 },
+        { Field::Io3, 37, 1 },
+        { Field::Io4, 38, 1 },
+        { Field::Io5, 39, 1 },
+        { Field::Io6, 40, 1 },
+        { Field::Divider, 41, 1 },
+        { Field::FrequencyDivisor, 42, 2 },
+        { Field::Io10, 44, 1 },
+        { Field::Io11, 45, 1 },
+        { Field::DestinationAddress, 49, 2 },
+        { Field::AutoSendTime, 51, 2 },
+        { Field::ExtendedPanId, 53, 8 },
+} };
+
+const Span &span(Field field)
+{
+    const Span &s = Layout.at(std::size_t(field));
+    Q_ASSERT(s.field == field);
+    return s;
 }
 
-qint8 signedAt(QByteArrayView frame, int offset)
+// The byte fields the window reads as two's-complement numbers.
+qint8 signedField(const RawFields &raw, Field field)
 {
-    return qint8(frame.at(offset));
+    return qint8(quint8(raw[field]));
 }
 
-// Hex text of a little-endian field, most significant byte first.
-QString hexField(QByteArrayView frame, int offset, int size)
+// Hex text of a field, most significant byte first.
+QString hexField(const RawFields &raw, Field field)
 {
-    QString text;
-    for (int i = offset + size - 1; i >= offset; --i)
-        text += HexText::byte(at(frame, i));
-    return text;
+    return QString::number(raw[field], 16).rightJustified(2 * fieldWidth(field), u'0').toUpper();
 }
 
 std::optional<int> highestSetBit(quint32 mask)
@@ -86,7 +126,12 @@ QString dividerText(quint8 code)
 
 } // namespace
 
-std::optional<DeviceInfo> scan(QByteArrayView received)
+int fieldWidth(Field field)
+{
+    return span(field).width;
+}
+
+std::optional<QByteArrayView> findReply(QByteArrayView received)
 {
     if (received.isEmpty()) {
         qDebug() << "无数据返回";
@@ -101,7 +146,7 @@ std::optional<DeviceInfo> scan(QByteArrayView received)
         const CommandFrame::Reading reading = CommandFrame::read(candidate);
         if (reading.status != CommandFrame::Reading::Complete
             || CommandFrame::cmd0(candidate) != Cmd0 || CommandFrame::cmd1(candidate) != Cmd1
-            || at(candidate, 1) < MinimumLength) {
+            || quint8(candidate.at(1)) < MinimumLength) {
             qDebug() << "无效数据";
             continue;
         }
@@ -110,24 +155,45 @@ std::optional<DeviceInfo> scan(QByteArrayView received)
             continue;
         }
         qDebug() << "校验正确";
-        return decode(candidate);
+        return candidate.first(reading.length);
     }
     return std::nullopt;
 }
 
-DeviceInfo decode(QByteArrayView frame)
+std::optional<DeviceInfo> scan(QByteArrayView received)
+{
+    const auto frame = findReply(received);
+    if (!frame)
+        return std::nullopt;
+    return decode(*frame);
+}
+
+RawFields rawFields(QByteArrayView frame)
 {
     Q_ASSERT(frame.size() >= MinimumLength + CommandFrame::Overhead);
+    RawFields raw;
+    for (const Span &s : Layout) {
+        quint64 value = 0;
+        for (int i = s.width - 1; i >= 0; --i)
+            value = value << 8 | quint8(frame.at(s.offset + i));
+        raw.values.at(std::size_t(s.field)) = value;
+    }
+    return raw;
+}
+
+DeviceInfo decode(QByteArrayView frame)
+{
+    const RawFields raw = rawFields(frame);
+    const auto byte = [&raw](Field field) { return quint8(raw[field]); };
     DeviceInfo info;
 
-    info.nodeTypeIndex = signedAt(frame, 4) + 1;
-    info.netId = hexField(frame, 5, 2);
-    info.shortAddr = hexField(frame, 7, 2);
-    info.channelBit = highestSetBit(quint32(at(frame, 9)) | quint32(at(frame, 10)) << 8
-                                    | quint32(at(frame, 11)) << 16 | quint32(at(frame, 12)) << 24);
+    info.nodeTypeIndex = signedField(raw, Field::NodeType) + 1;
+    info.netId = hexField(raw, Field::PanId);
+    info.shortAddr = hexField(raw, Field::ShortAddress);
+    info.channelBit = highestSetBit(quint32(raw[Field::ChannelMask]));
 
-    info.outPutIndex = at(frame, 13) == 2 ? 2 : 1;
-    switch (at(frame, 14)) {
+    info.outPutIndex = byte(Field::SourceOutput) == 2 ? 2 : 1;
+    switch (byte(Field::SendMode)) {
     case 1:
         info.sendModeIndex = 2;
         break;
@@ -137,22 +203,22 @@ DeviceInfo decode(QByteArrayView frame)
     default:
         info.sendModeIndex = 1;
     }
-    info.addrModeIndex = at(frame, 15) == 1 ? 2 : 1;
-    info.sendAddrModeIndex = at(frame, 16) == 1 ? 2 : 1;
+    info.addrModeIndex = byte(Field::AddressEncoding) == 1 ? 2 : 1;
+    info.sendAddrModeIndex = byte(Field::SendAddressMode) == 1 ? 2 : 1;
 
-    // Sent in half units; integer division truncates toward zero (-1 shows 0).
-    info.slpCycle = QString::number(signedAt(frame, 17) / 2);
+    // Integer division truncates toward zero (-1 shows 0).
+    info.slpCycle = QString::number(signedField(raw, Field::SleepCycle) / 2);
 
-    const quint8 version = at(frame, 33);
+    const quint8 version = byte(Field::Version);
     info.version = versionText(version);
-    info.txPower = txPowerText(at(frame, 18), version & 0x80);
+    info.txPower = txPowerText(byte(Field::TxPower), version & 0x80);
 
-    const quint8 baud = at(frame, 19);
+    const quint8 baud = byte(Field::BaudRate);
     info.baudRateIndex = baud <= 4 ? baud + 1 : 3;
-    info.macAddr = hexField(frame, 20, 8);
+    info.macAddr = hexField(raw, Field::Mac);
 
-    info.stopBitsIndex = at(frame, 28) == 4 ? 2 : 1;
-    switch (at(frame, 29)) {
+    info.stopBitsIndex = byte(Field::StopBits) == 4 ? 2 : 1;
+    switch (byte(Field::Parity)) {
     case 1:
         info.parityIndex = 2;
         break;
@@ -162,37 +228,38 @@ DeviceInfo decode(QByteArrayView frame)
     default:
         info.parityIndex = 1;
     }
-    info.sleepModeIndex = at(frame, 30) != 0 ? 2 : 1;
+    info.sleepModeIndex = byte(Field::SleepMode) != 0 ? 2 : 1;
 
-    info.uartTimeout =
-            at(frame, 31) == 0xFF ? QStringLiteral("6") : QString::number(signedAt(frame, 31));
-    info.workTimeOut =
-            at(frame, 32) == 0xFF ? QStringLiteral("0") : QString::number(signedAt(frame, 32));
-    info.workMode = at(frame, 34);
+    info.uartTimeout = byte(Field::UartTimeout) == 0xFF
+            ? QStringLiteral("6")
+            : QString::number(signedField(raw, Field::UartTimeout));
+    info.workTimeOut = byte(Field::WorkTime) == 0xFF
+            ? QStringLiteral("0")
+            : QString::number(signedField(raw, Field::WorkTime));
+    info.workMode = byte(Field::WorkMode);
 
-    info.io1Code = at(frame, 35);
-    info.io1Index = OptionLists::pinFunctionIndex(PinList::One, at(frame, 35));
-    info.io2Index = OptionLists::pinFunctionIndex(PinList::Two, at(frame, 36));
-    info.io3Index = OptionLists::pinFunctionIndex(PinList::Three, at(frame, 37));
-    info.io4Index = OptionLists::pinFunctionIndex(PinList::Three, at(frame, 38));
-    info.io5Index = OptionLists::pinFunctionIndex(PinList::Three, at(frame, 39));
-    info.io6Index = OptionLists::pinFunctionIndex(PinList::Three, at(frame, 40));
+    info.io1Code = byte(Field::Io1);
+    info.io1Index = OptionLists::pinFunctionIndex(PinList::One, byte(Field::Io1));
+    info.io2Index = OptionLists::pinFunctionIndex(PinList::Two, byte(Field::Io2));
+    info.io3Index = OptionLists::pinFunctionIndex(PinList::Three, byte(Field::Io3));
+    info.io4Index = OptionLists::pinFunctionIndex(PinList::Three, byte(Field::Io4));
+    info.io5Index = OptionLists::pinFunctionIndex(PinList::Three, byte(Field::Io5));
+    info.io6Index = OptionLists::pinFunctionIndex(PinList::Three, byte(Field::Io6));
 
-    info.divider = dividerText(at(frame, 41));
-    const quint16 divisor = quint16(at(frame, 42) | at(frame, 43) << 8);
+    info.divider = dividerText(byte(Field::Divider));
+    const auto divisor = quint32(raw[Field::FrequencyDivisor]);
     if (divisor != 0) {
         info.frequency = PwmClock / divisor;
         info.frequencyText = QString::number(*info.frequency, 16).rightJustified(8, u'0').toUpper();
     }
 
-    info.io10Index = OptionLists::pinFunctionIndex(PinList::One, at(frame, 44));
-    info.io11Index = OptionLists::pinFunctionIndex(PinList::Two, at(frame, 45));
+    info.io10Index = OptionLists::pinFunctionIndex(PinList::One, byte(Field::Io10));
+    info.io11Index = OptionLists::pinFunctionIndex(PinList::Two, byte(Field::Io11));
 
-    // Offsets 46–48 carry nothing the window shows.
-    info.desAddr = hexField(frame, 49, 2);
-    info.autoSendTimeOut = at(frame, 51) == 0xFF && at(frame, 52) == 0xFF ? QStringLiteral("0000")
-                                                                          : hexField(frame, 51, 2);
-    info.extPanId = hexField(frame, 53, 8);
+    info.desAddr = hexField(raw, Field::DestinationAddress);
+    info.autoSendTimeOut = raw[Field::AutoSendTime] == 0xFFFF ? QStringLiteral("0000")
+                                                              : hexField(raw, Field::AutoSendTime);
+    info.extPanId = hexField(raw, Field::ExtendedPanId);
     return info;
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // The module's device-information reply (CMD0 0x61, CMD1 0x08) and what the node window
@@ -15,6 +16,56 @@ inline constexpr quint8 Cmd1 = 0x08;
 inline constexpr int MinimumLength = 57;
 // Work-mode byte of the transparent mode; shown last, after every other field.
 inline constexpr quint8 TransparentWorkMode = 0xFF;
+// The PWM clock; the reply carries the frequency as the divisor of it.
+inline constexpr quint32 PwmClock = 32000000;
+
+// The reply's fields as the module sends them, before any rule of the window.
+enum class Field {
+    NodeType,
+    PanId,
+    ShortAddress,
+    ChannelMask,
+    SourceOutput,
+    SendMode,
+    AddressEncoding,
+    SendAddressMode,
+    SleepCycle, // in half units
+    TxPower,
+    BaudRate,
+    Mac,
+    StopBits,
+    Parity,
+    SleepMode,
+    UartTimeout,
+    WorkTime,
+    Version,
+    WorkMode,
+    Io1,
+    Io2,
+    Io3,
+    Io4,
+    Io5,
+    Io6,
+    Divider,
+    FrequencyDivisor,
+    Io10,
+    Io11,
+    DestinationAddress,
+    AutoSendTime,
+    ExtendedPanId,
+};
+inline constexpr int FieldCount = int(Field::ExtendedPanId) + 1;
+
+// Each field read at its offset as an unsigned number, low byte first.
+struct RawFields
+{
+    std::array<quint64, FieldCount> values {};
+
+    quint64 operator[](Field field) const { return values.at(std::size_t(field)); }
+};
+
+// Bytes the field takes in the reply.
+int fieldWidth(Field field);
 
 // Every field in the form the window shows it: texts for the line edits, item indexes for the
 // lists. An index may lie outside its list (node type, channel); such an index selects no item.
@@ -67,7 +118,11 @@ struct DeviceInfo
 // Nothing after the accepted reply is looked at.
 std::optional<DeviceInfo> scan(QByteArrayView received);
 
-// Decodes an intact reply of at least MinimumLength + 5 bytes.
+// The reply scan() takes, exactly its bytes; prints the same lines.
+std::optional<QByteArrayView> findReply(QByteArrayView received);
+
+// Of an intact reply of at least MinimumLength + 5 bytes.
+RawFields rawFields(QByteArrayView frame);
 DeviceInfo decode(QByteArrayView frame);
 
 // The WorkMode item for a work-mode byte; none for codes the list has no item for.

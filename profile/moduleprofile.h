@@ -1,0 +1,56 @@
+#pragma once
+
+#include "profile.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+// A module's profile from its device-information reply, and the writes that make a module
+// match a wanted profile.
+namespace ModuleProfile {
+
+// Each takes an intact device-information reply of at least
+// DeviceInfoReply::MinimumLength + 5 bytes (DeviceInfoReply::findReply gives one).
+
+// Every catalogue key the reply holds a value for, with the values as the module keeps them
+// (uartTimeout 0xFF is 255, not the "6" the window shows).
+Profile fromReply(QByteArrayView frame);
+
+struct Reading
+{
+    QString key;
+    QString value; // empty where the reply holds no value the profile allows
+    QString windowText; // what the node window shows; empty where it selects no item
+};
+// Every catalogue key in order.
+QList<Reading> readings(QByteArrayView frame);
+
+struct Difference
+{
+    QString key;
+    QString moduleValue; // empty when the module's profile lacks the key
+    QString wantedValue;
+};
+// The keys of wanted whose value the module's profile does not hold, in catalogue order.
+QList<Difference> differences(const Profile &module, const Profile &wanted);
+
+struct WriteStep
+{
+    QString key; // empty for the clear-network step
+    QString value;
+    QByteArray frame;
+    bool changesNetwork = false;
+};
+
+enum class ClearNetwork {
+    AfterEach, // after every write that changes the network, as the window does
+    OnceAtEnd, // once after all writes, if any changes the network
+};
+
+// The frames that write the wanted values, in catalogue order, each exactly as the window's
+// setter sends it.
+QList<WriteStep> writePlan(const QList<Difference> &differences, ClearNetwork clear);
+
+} // namespace ModuleProfile

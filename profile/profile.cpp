@@ -1,0 +1,305 @@
+#include "profile.h"
+
+#include "catalogue.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <utility>
+
+using ProfileCatalogue::Entry;
+
+bool Profile::contains(const QString &key) const
+{
+    const Entry *entry = ProfileCatalogue::find(key);
+    return entry && m_values.contains(ProfileCatalogue::position(*entry));
+}
+
+QString Profile::value(const QString &key) const
+{
+    const Entry *entry = ProfileCatalogue::find(key);
+    return entry ? m_values.value(ProfileCatalogue::position(*entry)) : QString();
+}
+
+void Profile::set(const QString &key, const QString &value)
+{
+    const Entry *entry = ProfileCatalogue::find(key);
+    Q_ASSERT_X(entry, "Profile::set", qPrintable(key));
+    if (entry)
+        m_values.insert(ProfileCatalogue::position(*entry), value);
+}
+
+void Profile::remove(const QString &key)
+{
+    if (const Entry *entry = ProfileCatalogue::find(key))
+        m_values.remove(ProfileCatalogue::position(*entry));
+}
+
+QStringList Profile::keys() const
+{
+    QStringList keys;
+    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
+        keys << ProfileCatalogue::entries().at(it.key()).key;
+    return keys;
+}
+
+namespace ProfileFile {
+
+namespace {
+
+const auto FormatKey = QStringLiteral("format");
+const auto VersionKey = QStringLiteral("version");
+const auto ModuleKey = QStringLiteral("module");
+const auto ParametersKey = QStringLiteral("parameters");
+const auto MacKey = QStringLiteral("mac");
+const auto FirmwareKey = QStringLiteral("firmware");
+
+QString lineAndColumn(const QByteArray &json, int offset)
+{
+    const QByteArray before = json.left(offset);
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    return QStringLiteral("line %1, column %2")
+            .arg(before.count('\n') + 1)
+            .arg(QString::fromUtf8(before.mid(lineStart)).size() + 1);
+}
+
+QString jsonText(const QJsonValue &value)
+{
+    const QByteArray text = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(text.mid(1, text.size() - 2));
+}
+
+QString unknownKey(const QString &path, const QString &key, const QStringList &known)
+{
+    return QStringLiteral("%1: unknown key; did you mean \"%2\"?")
+            .arg(path, ProfileCatalogue::closest(key, known));
+}
+
+QString notAnObject(const QString &path, const QJsonValue &value)
+{
+    return QStringLiteral("%1: expected an object, got %2")
+            .arg(path, value.isArray() ? QStringLiteral("a list") : jsonText(value));
+}
+
+// The names one level below prefix ("" or "pins."): keys and groups of keys.
+QStringList namesUnder(const QString &prefix)
+{
+    QStringList names;
+    for (const Entry &entry : ProfileCatalogue::entries()) {
+        if (!entry.key.startsWith(prefix))
+            continue;
+        const QString name = entry.key.mid(prefix.size()).section(u'.', 0, 0);
+        if (!names.contains(name))
+            names << name;
+    }
+    return names;
+}
+
+void readParameters(const QJsonObject &object, const QString &prefix, Profile &profile,
+                    QStringList &errors)
+{
+    const QStringList names = namesUnder(prefix);
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString key = prefix + it.key();
+        const QString path = ParametersKey + u'.' + key;
+        // A dotted key is only reached through its group.
+        const Entry *entry = it.key().contains(u'.') ? nullptr : ProfileCatalogue::find(key);
+        if (entry) {
+            QString error;
+            if (const auto value = ProfileCatalogue::check(*entry, it.value(), path, &error))
+                profile.set(key, *value);
+            else
+                errors << error;
+        } else if (!names.contains(it.key())) {
+            errors << unknownKey(path, it.key(), names);
+        } else if (!it.value().isObject()) {
+            errors << notAnObject(path, it.value());
+        } else {
+            readParameters(it.value().toObject(), key + u'.', profile, errors);
+        }
+    }
+}
+
+void readModule(const QJsonValue &value, ModuleInfo &module, QStringList &errors)
+{
+    if (!value.isObject()) {
+        errors << notAnObject(ModuleKey, value);
+        return;
+    }
+    const QJsonObject object = value.toObject();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString path = ModuleKey + u'.' + it.key();
+        QString *field = it.key() == MacKey ? &module.mac
+                : it.key() == FirmwareKey   ? &module.firmware
+                                            : nullptr;
+        if (!field)
+            errors << unknownKey(path, it.key(), { MacKey, FirmwareKey });
+        else if (!it.value().isString())
+            errors << QStringLiteral("%1: expected a string, got %2").arg(path, jsonText(*it));
+        else
+            *field = it.value().toString();
+    }
+}
+
+// Format and version decide whether the rest can be read at all.
+bool readHeader(const QJsonObject &root, QStringList &errors)
+{
+    const QJsonValue format = root.value(FormatKey);
+    if (format.isUndefined()) {
+        errors << QStringLiteral("format: missing; expected \"%1\"").arg(QLatin1String(Format));
+        return false;
+    }
+    if (format.toString() != QLatin1String(Format)) {
+        errors << QStringLiteral("format: %1 is not a module profile; expected \"%2\"")
+                          .arg(jsonText(format), QLatin1String(Format));
+        return false;
+    }
+    const QJsonValue version = root.value(VersionKey);
+    if (!version.isDouble() || version.toDouble() < 1 || version.toDouble() != version.toInt()) {
+        errors << QStringLiteral("version: expected %1, got %2")
+                          .arg(Version)
+                          .arg(version.isUndefined() ? QStringLiteral("nothing")
+                                                     : jsonText(version));
+        return false;
+    }
+    if (version.toInt() > Version) {
+        errors << QStringLiteral("version: %1 is newer than this program reads (%2)")
+                          .arg(version.toInt())
+                          .arg(Version);
+        return false;
+    }
+    return true;
+}
+
+using Member = std::pair<QString, QByteArray>;
+
+QByteArray quotedName(const QString &name)
+{
+    return jsonText(name).toUtf8();
+}
+
+// Members one per line, two blanks deeper than the object's own indent.
+QByteArray objectText(const QList<Member> &members, int indent)
+{
+    if (members.isEmpty())
+        return "{}";
+    const QByteArray inner(indent + 2, ' ');
+    QByteArrayList lines;
+    for (const auto &[name, value] : members)
+        lines << inner + quotedName(name) + ": " + value;
+    return "{\n" + lines.join(",\n") + '\n' + QByteArray(indent, ' ') + '}';
+}
+
+QByteArray parametersText(const Profile &profile, int indent)
+{
+    // Keys in catalogue order; the keys of a group sit together, so a group opens at its first.
+    QList<Member> members;
+    QString group;
+    QList<Member> groupMembers;
+    const auto closeGroup = [&] {
+        if (!group.isEmpty())
+            members.append({ group, objectText(groupMembers, indent + 2) });
+        group.clear();
+        groupMembers.clear();
+    };
+    for (const QString &key : profile.keys()) {
+        const Entry &entry = *ProfileCatalogue::find(key);
+        const QByteArray value =
+                jsonText(ProfileCatalogue::toJson(entry, profile.value(key))).toUtf8();
+        const qsizetype dot = key.indexOf(u'.');
+        if (dot < 0) {
+            closeGroup();
+            members.append({ key, value });
+            continue;
+        }
+        if (key.left(dot) != group) {
+            closeGroup();
+            group = key.left(dot);
+        }
+        groupMembers.append({ key.mid(dot + 1), value });
+    }
+    closeGroup();
+    return objectText(members, indent);
+}
+
+} // namespace
+
+std::optional<Profile> parse(const QByteArray &json, QStringList *errors)
+{
+    QStringList faults;
+    Profile profile;
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        faults << lineAndColumn(json, parseError.offset) + QStringLiteral(": ")
+                        + parseError.errorString();
+    } else if (!document.isObject()) {
+        faults << QStringLiteral("the profile is not a JSON object");
+    } else if (const QJsonObject root = document.object(); readHeader(root, faults)) {
+        if (!root.contains(ParametersKey))
+            faults << QStringLiteral("parameters: missing");
+        for (auto it = root.begin(); it != root.end(); ++it) {
+            if (it.key() == FormatKey || it.key() == VersionKey)
+                continue;
+            if (it.key() == ModuleKey)
+                readModule(*it, profile.module, faults);
+            else if (it.key() != ParametersKey)
+                faults << unknownKey(it.key(), it.key(),
+                                     { FormatKey, VersionKey, ModuleKey, ParametersKey });
+            else if (!it->isObject())
+                faults << notAnObject(ParametersKey, *it);
+            else
+                readParameters(it->toObject(), QString(), profile, faults);
+        }
+    }
+    if (errors)
+        *errors = faults;
+    if (!faults.isEmpty())
+        return std::nullopt;
+    return profile;
+}
+
+QByteArray write(const Profile &profile)
+{
+    QList<Member> module;
+    if (!profile.module.mac.isEmpty())
+        module.append({ MacKey, jsonText(profile.module.mac).toUtf8() });
+    if (!profile.module.firmware.isEmpty())
+        module.append({ FirmwareKey, jsonText(profile.module.firmware).toUtf8() });
+
+    QList<Member> root { { FormatKey, quotedName(QLatin1String(Format)) },
+                         { VersionKey, QByteArray::number(Version) } };
+    if (!module.isEmpty())
+        root.append({ ModuleKey, objectText(module, 2) });
+    root.append({ ParametersKey, parametersText(profile, 2) });
+    return objectText(root, 0) + '\n';
+}
+
+std::optional<Setting> parseSetting(const QString &text, QString *error)
+{
+    const qsizetype equals = text.indexOf(u'=');
+    const QString key = text.left(equals).trimmed();
+    const auto refuse = [error](const QString &why) -> std::optional<Setting> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (equals < 0)
+        return refuse(QStringLiteral("\"%1\" is not KEY=VALUE").arg(text));
+    const Entry *entry = ProfileCatalogue::find(key);
+    if (!entry) {
+        QStringList keys;
+        for (const Entry &e : ProfileCatalogue::entries())
+            keys << e.key;
+        return refuse(unknownKey(key, key, keys));
+    }
+    const QJsonValue value = ProfileCatalogue::fromText(*entry, text.mid(equals + 1));
+    const auto checked = ProfileCatalogue::check(*entry, value, key, error);
+    if (!checked)
+        return std::nullopt;
+    return Setting { key, *checked };
+}
+
+} // namespace ProfileFile
