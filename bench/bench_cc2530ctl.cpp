@@ -16,6 +16,8 @@
 
 namespace {
 
+using Bench::median;
+
 int rounds()
 {
     return qEnvironmentVariableIsSet("BENCH_QUICK") ? 3 : 11;
@@ -25,12 +27,25 @@ int rounds()
 void changeEverything(SimulatedModule &module)
 {
     const QList<QPair<quint16, QByteArray>> items {
-        { 0x0087, "\x00" }, { 0x0083, "\x34\x12" }, { 0x0084, QByteArray("\x00\x00\x02\x00", 4) },
-        { 0x0411, "\x09\x00" }, { 0x0047, "\x11\x22\x33\x44\x55\x66\x77\x88" },
-        { 0x040B, "\x04" }, { 0x0410, "\x01" }, { 0x040F, "\x04" }, { 0x0413, "\xFF" },
-        { 0x0412, "\x01" }, { 0x002B, "\x14" }, { 0x0414, "\x07" }, { 0x0403, "\x02" },
-        { 0x040C, "\x01" }, { 0x040E, "\x01" }, { 0x040D, "\x01" }, { 0x0417, "\x99\x00" },
-        { 0x0418, "\x10\x00" }, { 0x0405, "\x08" },
+        { 0x0087, "\x00" },
+        { 0x0083, "\x34\x12" },
+        { 0x0084, QByteArray("\x00\x00\x02\x00", 4) },
+        { 0x0411, "\x09\x00" },
+        { 0x0047, "\x11\x22\x33\x44\x55\x66\x77\x88" },
+        { 0x040B, "\x04" },
+        { 0x0410, "\x01" },
+        { 0x040F, "\x04" },
+        { 0x0413, "\xFF" },
+        { 0x0412, "\x01" },
+        { 0x002B, "\x14" },
+        { 0x0414, "\x07" },
+        { 0x0403, "\x02" },
+        { 0x040C, "\x01" },
+        { 0x040E, "\x01" },
+        { 0x040D, "\x01" },
+        { 0x0417, "\x99\x00" },
+        { 0x0418, "\x10\x00" },
+        { 0x0405, "\x08" },
     };
     for (const auto &[item, value] : items)
         module.setNvItem(item, value);
@@ -59,7 +74,7 @@ double timeRestore(const Profile &wanted, const std::function<LinkSettings()> &s
     QElapsedTimer clock;
     clock.start();
     ProfileApply engine(client);
-    engine.run(wanted, false);
+    engine.run(client.readDeviceInfo().value_or(QByteArray()), wanted, false);
     const double ms = clock.nsecsElapsed() / 1e6;
     *written = 0;
     for (const auto &line : engine.lines())

@@ -29,13 +29,10 @@ bool ProfileApply::allVerified() const
     });
 }
 
-bool ProfileApply::run(const Profile &wanted, bool saveAndRestart)
+bool ProfileApply::run(const QByteArray &reply, const Profile &wanted, bool saveAndRestart)
 {
     m_lines.clear();
-    const auto reply = m_client.readDeviceInfo();
-    if (!reply)
-        return false;
-    const Profile current = ModuleProfile::fromReply(*reply);
+    const Profile current = ModuleProfile::fromReply(reply);
     const QList<ModuleProfile::Difference> first = ModuleProfile::differences(current, wanted);
     const QStringList keys = wanted.keys();
     for (const QString &key : keys) {

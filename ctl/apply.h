@@ -27,8 +27,9 @@ public:
 
     explicit ProfileApply(ModuleClient &client);
 
-    // False when the link failed (client.failure() says how); lines() tells how far it got.
-    bool run(const Profile &wanted, bool saveAndRestart);
+    // From the module's device-information reply read just before. False when the link
+    // failed (client.failure() says how); lines() tells how far it got.
+    bool run(const QByteArray &reply, const Profile &wanted, bool saveAndRestart);
     // The frames a run would write, for a module that read as current.
     static QList<ModuleProfile::WriteStep> plan(const Profile &current, const Profile &wanted);
 

@@ -28,11 +28,13 @@ struct Subcommand
 const QList<Subcommand> &subcommands()
 {
     static const QList<Subcommand> list {
-        { "ports", "", "List the serial ports with description, manufacturer, serial number "
-                       "and USB vendor:product id.",
+        { "ports", "",
+          "List the serial ports with description, manufacturer, serial number "
+          "and USB vendor:product id.",
           true, false, false, 0, portsCommand },
-        { "read", "PORT", "Read the module's parameters once and print them (with --json: a "
-                          "profile).",
+        { "read", "PORT",
+          "Read the module's parameters once and print them (with --json: a "
+          "profile).",
           true, false, false, 1, readCommand },
         { "backup", "PORT FILE", "Read the module and save its profile into FILE.", false, false,
           false, 2, backupCommand },
@@ -108,8 +110,8 @@ int runSubcommand(const Subcommand &sub, const QStringList &arguments)
     for (const QString &name : QString::fromLatin1(sub.arguments).split(u' ', Qt::SkipEmptyParts))
         parser.addPositionalArgument(name, QString());
 
-    const QStringList withProgram = QStringList { QStringLiteral("cc2530ctl ") + sub.name }
-            + arguments;
+    const QStringList withProgram =
+            QStringList { QStringLiteral("cc2530ctl ") + sub.name } + arguments;
     if (!parser.parse(withProgram)) {
         Console::err(parser.errorText());
         return Refused;

@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "commands.h"
 
 #include "console.h"
@@ -36,16 +37,16 @@ int portsCommand(const Options &options)
                     { QStringLiteral("usbId"), usbId(info) },
             });
         }
-        Console::out(QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented))
-                             .trimmed());
+        Console::out(
+                QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Indented)).trimmed());
         return Done;
     }
     if (ports.isEmpty())
         Console::err(QStringLiteral("no serial ports found (pseudo-terminals are not listed)"));
     for (const QSerialPortInfo &info : ports) {
         QStringList fields { info.systemLocation() };
-        for (const QString &field : { info.description(), info.manufacturer(),
-                                      info.serialNumber(), usbId(info) })
+        for (const QString &field :
+             { info.description(), info.manufacturer(), info.serialNumber(), usbId(info) })
             fields << (field.isEmpty() ? QStringLiteral("-") : field);
         Console::out(fields.join(u'\t'));
     }

@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "commands.h"
 
 #include "apply.h"
@@ -104,7 +105,7 @@ int apply(const Options &options, const Profile &wanted)
     }
 
     ProfileApply engine(client);
-    const bool linkHeld = engine.run(wanted, options.save);
+    const bool linkHeld = engine.run(reading.reply, wanted, options.save);
     int verified = 0;
     int unchanged = 0;
     int failed = 0;
@@ -164,8 +165,8 @@ int backupCommand(const Options &options)
         Console::err(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
         return Refused;
     }
-    Console::err(QStringLiteral("saved the profile of %1 to %2")
-                         .arg(options.arguments.value(0), path));
+    Console::err(
+            QStringLiteral("saved the profile of %1 to %2").arg(options.arguments.value(0), path));
     return Done;
 }
 

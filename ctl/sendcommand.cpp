@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "commands.h"
 
 #include "commandframe.h"
@@ -28,7 +29,8 @@ int sendCommand(const Options &options)
     const QString digits = QString(text).remove(QRegularExpression(QStringLiteral("\\s")));
     if (digits.isEmpty() || digits.size() % 2 != 0
         || digits.contains(QRegularExpression(QStringLiteral("[^0-9A-Fa-f]")))) {
-        Console::err(QStringLiteral("HEX must be whole bytes of hex digits, e.g. \"FE 00 21 15 34\""));
+        Console::err(
+                QStringLiteral("HEX must be whole bytes of hex digits, e.g. \"FE 00 21 15 34\""));
         return Refused;
     }
     QByteArray bytes = QByteArray::fromHex(digits.toLatin1());

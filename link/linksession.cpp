@@ -24,9 +24,8 @@ bool meansDeviceGone(QSerialPort::SerialPortError error)
 // Why the open failed, in words the user can act on.
 QString openFailureReason(const QSerialPort &port, const QString &name)
 {
-    const auto problem = port.error() == QSerialPort::PermissionError
-            ? portPermissionProblem(name)
-            : std::nullopt;
+    const auto problem = port.error() == QSerialPort::PermissionError ? portPermissionProblem(name)
+                                                                      : std::nullopt;
     if (!problem)
         return port.errorString();
     if (!problem->group.isEmpty()) {
