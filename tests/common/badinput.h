@@ -1,7 +1,10 @@
 #pragma once
 
 #include "commandframe.h"
+#include "mythread.h"
+#include "windowdriver.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QInputMethodEvent>
 #include <QList>
@@ -97,6 +100,27 @@ inline void typeText(QWidget *widget, const QString &text)
         }
     }
     commit();
+}
+
+// The texts, and names of no port, typed into the port box and the open button clicked: each
+// click fails with a reason, or does nothing for an empty name, and the next starts afresh.
+inline void clickOpenWithEachPortName(const WindowDriver &window, const MyThread &worker)
+{
+    auto *ports = window.child<QComboBox>(QStringLiteral("serialPortComboBox"));
+    // A NUL cannot be typed into a name; Qt's serial port would leave a lock file "LCK.." for
+    // it behind.
+    QStringList names = texts();
+    names.removeAll(QString(QChar(0)));
+    names << QStringLiteral("/") << QStringLiteral("/dev/") << QStringLiteral("../../..");
+    for (const QString &name : std::as_const(names)) {
+        ports->setEditText(name);
+        window.clickOpenButton();
+        if (!ports->currentText().isEmpty())
+            QTRY_VERIFY2(!window.status().isEmpty(), qPrintable(shown(name)));
+        QTRY_VERIFY(!worker.isRunning());
+        QCOMPARE(window.buttonText(), WindowDriver::Closed);
+        QVERIFY(!worker.comOpened());
+    }
 }
 
 } // namespace BadInput
