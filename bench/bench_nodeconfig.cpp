@@ -23,10 +23,8 @@ QList<Row> deviceRead(const Program &program)
 {
     const QString figure = QStringLiteral("Device read: click → last field");
     SimulatedModule module;
-    if (!module.start())
-        return { unavailable(figure) };
-    const std::unique_ptr<Window> window = program.makeWindow();
-    if (!window->openPort(module.devicePath()))
+    const std::unique_ptr<Window> window = openWindow(program, module);
+    if (!window)
         return { unavailable(figure) };
     auto *button = window->child<QPushButton>("readDeviceInfo");
     auto *extPanId = window->child<QLineEdit>("ExtPanID");
@@ -75,10 +73,8 @@ QList<Row> parameterWrite(const Program &program)
 {
     const QString figure = QStringLiteral("Parameter write: list change → last byte at module");
     SimulatedModule module;
-    if (!module.start())
-        return { unavailable(figure) };
-    const std::unique_ptr<Window> window = program.makeWindow();
-    if (!window->openPort(module.devicePath()))
+    const std::unique_ptr<Window> window = openWindow(program, module);
+    if (!window)
         return { unavailable(figure) };
     auto *sendMode = window->child<QComboBox>("SendMode");
 

@@ -210,8 +210,8 @@ QList<Row> idle(const Program &program)
     QList<double> gui;
     for (int run = 0; run < repeats(3, 1); ++run) {
         SimulatedModule module;
-        const std::unique_ptr<Window> window = program.makeWindow();
-        if (!module.start() || !window->openPort(module.devicePath()))
+        const std::unique_ptr<Window> window = openWindow(program, module);
+        if (!window)
             return { unavailable(QStringLiteral("Idle CPU")) };
         runEventLoop(1000);
         const CpuMeter meter;
@@ -286,10 +286,8 @@ QList<Row> stream(const Program &program)
     qint64 streamed = 0;
     for (int run = 0; run < repeats(3, 1); ++run) {
         SimulatedModule module;
-        const std::unique_ptr<Window> window = program.makeWindow();
-        if (program.prepareStream)
-            program.prepareStream(*window);
-        if (!module.start() || !window->openPort(module.devicePath()))
+        const std::unique_ptr<Window> window = openWindow(program, module, program.prepareStream);
+        if (!window)
             return { unavailable(QStringLiteral("Stream")) };
         runEventLoop(200);
 
@@ -508,6 +506,19 @@ bool runUntil(const std::function<bool()> &done, int timeoutMs)
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     return done();
+}
+
+std::unique_ptr<Window> openWindow(const Program &program, SimulatedModule &module,
+                                   const std::function<void(Window &)> &prepare)
+{
+    if (!module.start())
+        return nullptr;
+    std::unique_ptr<Window> window = program.makeWindow();
+    if (prepare)
+        prepare(*window);
+    if (!window->openPort(module.devicePath()))
+        return nullptr;
+    return window;
 }
 
 Row unavailable(const QString &figure)

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class SimulatedModule;
+
 // What the benchmark programs share: statistics, CPU time and memory of this process, a
 // window opened against the simulated module, and the scenarios both windows run.
 namespace Bench {
@@ -92,6 +94,11 @@ struct Program
     // Scenarios of this program alone, by name, in the order they run.
     QList<std::pair<QString, Scenario>> ownScenarios;
 };
+
+// The program's window with its port open on module, which it starts; null when no
+// pseudo-terminal can be made or the port does not open. prepare runs before the open.
+std::unique_ptr<Window> openWindow(const Program &program, SimulatedModule &module,
+                                   const std::function<void(Window &)> &prepare = {});
 
 // Runs the scenarios named on the command line (all by default) and prints one markdown
 // table row per figure on standard output. With --startup-child, builds and shows the window
