@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QList>
 #include <QStringList>
 #include <QTest>
@@ -100,6 +101,16 @@ inline void typeText(QWidget *widget, const QString &text)
         }
     }
     commit();
+}
+
+// Empties the field and enters text: typed, or pasted when too long to type.
+inline void enterText(QLineEdit *field, const QString &text)
+{
+    field->clear();
+    if (text.size() <= TypedLimit)
+        typeText(field, text);
+    else
+        field->setText(text);
 }
 
 // The texts, and names of no port, typed into the port box and the open button clicked: each

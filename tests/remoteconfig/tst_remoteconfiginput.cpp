@@ -186,11 +186,7 @@ void tst_RemoteConfigInput::frameLine()
             QCOMPARE(window->builtFrameBytes(), QByteArray::fromHex("FE 02 21 21 00 00 02"));
         }
         for (const QString &text : texts) {
-            line->clear();
-            if (text.size() <= TypedLimit)
-                typeText(line, text);
-            else
-                line->setText(text);
+            enterText(line, text);
             worker.clearTxData();
             child<QPushButton>("sendDate")->click();
             QVERIFY2(worker.txData() == window->builtFrameBytes() || !worker.sendRequest(),
