@@ -113,7 +113,11 @@ int main(int argc, char *argv[])
     for (int i = 0; i < rounds(); ++i) {
         QElapsedTimer clock;
         clock.start();
-        QProcess::execute(program, { "read", module.devicePath() });
+        QProcess run;
+        run.setStandardOutputFile(QProcess::nullDevice());
+        run.setStandardErrorFile(QProcess::nullDevice());
+        run.start(program, { "read", module.devicePath() });
+        run.waitForFinished();
         process << clock.nsecsElapsed() / 1e6;
     }
     row("read: request → reply decoded", median(exchange), "ms", "< 40 ms", median(exchange) < 40,
@@ -128,9 +132,11 @@ int main(int argc, char *argv[])
         QList<double> frame;
         QList<double> window;
         int written = 0;
+        // The windows' rule takes 10 to 30 s a restore: fewer rounds of it.
         for (int i = 0; i < rounds(); ++i) {
             frame << timeRestore(wanted, frameRule, answering, &written);
-            window << timeRestore(wanted, windowRule, answering, &written);
+            if (i < 3)
+                window << timeRestore(wanted, windowRule, answering, &written);
         }
         const double f = median(frame);
         const double w = median(window);

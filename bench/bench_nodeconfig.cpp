@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 
 #include <atomic>
 
@@ -20,34 +19,12 @@ double wireMs(qsizetype bytes)
     return bytes * 10 * 1000.0 / 38400;
 }
 
-// An 8-byte delivery is logged as an RSSI report: the fields in hex, the two RSSI bytes
-// (offsets 6 and 7) plus one as signed decimals.
-bool parseLogLine(const QString &line, QByteArray &bytes)
-{
-    if (parseDumpLine(line, bytes))
-        return true;
-    static const QRegularExpression Report(QStringLiteral(
-            "^\\d\\d:\\d\\d:\\d\\d软件版本：([0-9A-F]{2})  客户：([0-9A-F]{2})  频点：([0-9A-F]{2})"
-            "  PAN ID：([0-9A-F]{4})  序列号：([0-9A-F]{2})  TxRSSI：(-?\\d+)  RxRSSI：(-?\\d+)$"));
-    const QRegularExpressionMatch match = Report.match(line);
-    if (!match.hasMatch())
-        return false;
-    bytes = QByteArray::fromHex(match.captured(1).toLatin1() + match.captured(2).toLatin1()
-                                + match.captured(3).toLatin1() + match.captured(4).toLatin1()
-                                + match.captured(5).toLatin1());
-    bytes.append(char(match.captured(6).toInt() - 1));
-    bytes.append(char(match.captured(7).toInt() - 1));
-    return true;
-}
-
 QList<Row> deviceRead(const Program &program)
 {
     const QString figure = QStringLiteral("Device read: click → last field");
     SimulatedModule module;
-    if (!module.start())
-        return { unavailable(figure) };
-    const std::unique_ptr<Window> window = program.makeWindow();
-    if (!openPort(*window, module))
+    const std::unique_ptr<Window> window = openWindow(program, module);
+    if (!window)
         return { unavailable(figure) };
     auto *button = window->child<QPushButton>("readDeviceInfo");
     auto *extPanId = window->child<QLineEdit>("ExtPanID");
@@ -96,10 +73,8 @@ QList<Row> parameterWrite(const Program &program)
 {
     const QString figure = QStringLiteral("Parameter write: list change → last byte at module");
     SimulatedModule module;
-    if (!module.start())
-        return { unavailable(figure) };
-    const std::unique_ptr<Window> window = program.makeWindow();
-    if (!openPort(*window, module))
+    const std::unique_ptr<Window> window = openWindow(program, module);
+    if (!window)
         return { unavailable(figure) };
     auto *sendMode = window->child<QComboBox>("SendMode");
 
@@ -166,7 +141,8 @@ int main(int argc, char *argv[])
     program.title = QStringLiteral("CC2530全功能配置工具V1.4");
     program.makeWindow = [] { return std::make_unique<WindowOf<Widget>>(); };
     program.streamBaud = 38400;
-    program.parseLogLine = parseLogLine;
+    // An 8-byte delivery is logged as an RSSI report.
+    program.parseLogLine = WindowDriver::lineBytes;
     program.ownScenarios = { { QStringLiteral("deviceread"), deviceRead },
                              { QStringLiteral("paramwrite"), parameterWrite } };
     return run(argc, argv, program);

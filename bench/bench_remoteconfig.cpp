@@ -16,6 +16,6 @@ int main(int argc, char *argv[])
         auto *rates = window.child<QComboBox>("baudRateBox");
         rates->setCurrentIndex(rates->findText(QStringLiteral("115200")));
     };
-    program.parseLogLine = parseDumpLine;
+    program.parseLogLine = WindowDriver::dumpBytes;
     return run(argc, argv, program);
 }

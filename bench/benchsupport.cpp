@@ -3,13 +3,11 @@
 #include "simulatedmodule.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QPushButton>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -25,8 +23,6 @@
 namespace Bench {
 
 namespace {
-
-const QString OpenText = QStringLiteral("关闭串口");
 
 QString number(double value, int decimals)
 {
@@ -214,8 +210,8 @@ QList<Row> idle(const Program &program)
     QList<double> gui;
     for (int run = 0; run < repeats(3, 1); ++run) {
         SimulatedModule module;
-        const std::unique_ptr<Window> window = program.makeWindow();
-        if (!module.start() || !openPort(*window, module))
+        const std::unique_ptr<Window> window = openWindow(program, module);
+        if (!window)
             return { unavailable(QStringLiteral("Idle CPU")) };
         runEventLoop(1000);
         const CpuMeter meter;
@@ -290,10 +286,8 @@ QList<Row> stream(const Program &program)
     qint64 streamed = 0;
     for (int run = 0; run < repeats(3, 1); ++run) {
         SimulatedModule module;
-        const std::unique_ptr<Window> window = program.makeWindow();
-        if (program.prepareStream)
-            program.prepareStream(*window);
-        if (!module.start() || !openPort(*window, module))
+        const std::unique_ptr<Window> window = openWindow(program, module, program.prepareStream);
+        if (!window)
             return { unavailable(QStringLiteral("Stream")) };
         runEventLoop(200);
 
@@ -514,40 +508,23 @@ bool runUntil(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-QTextBrowser *Window::log()
+std::unique_ptr<Window> openWindow(const Program &program, SimulatedModule &module,
+                                   const std::function<void(Window &)> &prepare)
 {
-    return child<QTextBrowser>("RssiTestDisplay");
-}
-
-bool openPort(Window &window, const SimulatedModule &module)
-{
-    auto *ports = window.child<QComboBox>("serialPortComboBox");
-    auto *button = window.child<QPushButton>("openCom_Button");
-    if (!ports || !button || module.devicePath().isEmpty())
-        return false;
-    ports->setEditText(module.devicePath());
-    button->click();
-    return runUntil([button] { return button->text() == OpenText; }, 5000);
+    if (!module.start())
+        return nullptr;
+    std::unique_ptr<Window> window = program.makeWindow();
+    if (prepare)
+        prepare(*window);
+    if (!window->openPort(module.devicePath()))
+        return nullptr;
+    return window;
 }
 
 Row unavailable(const QString &figure)
 {
     return { figure, QStringLiteral("n/a"), QString(), false,
              QStringLiteral("no pseudo-terminal, or the port did not open") };
-}
-
-bool parseDumpLine(const QString &line, QByteArray &bytes)
-{
-    static const QString Marker = QStringLiteral(" 收到数据: ");
-    const qsizetype at = line.indexOf(Marker);
-    if (at != 8)
-        return false;
-    const QString hex = line.mid(at + Marker.size());
-    // Every byte is two digits and a blank.
-    if (hex.size() % 3 != 0)
-        return false;
-    bytes = QByteArray::fromHex(hex.toLatin1());
-    return bytes.size() == hex.size() / 3;
 }
 
 int run(int argc, char *argv[], const Program &program)

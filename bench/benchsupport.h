@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mythread.h"
+#include "windowdriver.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,7 +12,6 @@
 #include <functional>
 #include <memory>
 
-class QTextBrowser;
 class SimulatedModule;
 
 // What the benchmark programs share: statistics, CPU time and memory of this process, a
@@ -41,37 +41,29 @@ void runEventLoop(int ms);
 bool runUntil(const std::function<bool()> &done, int timeoutMs);
 
 // One program's window, shown.
-class Window
+class Window : public WindowDriver
 {
 public:
-    virtual ~Window() = default;
-    virtual QWidget &widget() = 0;
     virtual MyThread &worker() = 0;
     virtual void displayRxData() = 0;
 
-    template<typename T = QWidget>
-    T *child(const char *name)
-    {
-        return widget().findChild<T *>(QString::fromLatin1(name));
-    }
-    QTextBrowser *log();
+    QWidget &widget() const { return *driven(); }
 };
 
 template<typename W>
 class WindowOf : public Window
 {
 public:
-    WindowOf() { m_widget.show(); }
-    QWidget &widget() override { return m_widget; }
-    MyThread &worker() override { return m_widget.serialWorker(); }
-    void displayRxData() override { m_widget.displayRxData(); }
+    WindowOf() { m_widget->show(); }
+    MyThread &worker() override { return m_widget->serialWorker(); }
+    void displayRxData() override { m_widget->displayRxData(); }
+
+protected:
+    QWidget *driven() const override { return m_widget.get(); }
 
 private:
-    W m_widget;
+    const std::unique_ptr<W> m_widget = std::make_unique<W>();
 };
-
-// Types the module's line into the port box and clicks "打开串口"; true once the port is open.
-bool openPort(Window &window, const SimulatedModule &module);
 
 struct Row
 {
@@ -96,14 +88,17 @@ struct Program
     // Rate of the stream scenario, and what the window needs to take it (its baud-rate list).
     int streamBaud = 38400;
     std::function<void(Window &)> prepareStream;
-    // The bytes one log line stands for; false for a line that is not a delivery.
+    // The bytes one log line stands for (WindowDriver::dumpBytes or lineBytes); false for a
+    // line that is not a delivery.
     std::function<bool(const QString &line, QByteArray &bytes)> parseLogLine;
     // Scenarios of this program alone, by name, in the order they run.
     QList<std::pair<QString, Scenario>> ownScenarios;
 };
 
-// "hh:mm:ss 收到数据: 0A 0B " back into its bytes.
-bool parseDumpLine(const QString &line, QByteArray &bytes);
+// The program's window with its port open on module, which it starts; null when no
+// pseudo-terminal can be made or the port does not open. prepare runs before the open.
+std::unique_ptr<Window> openWindow(const Program &program, SimulatedModule &module,
+                                   const std::function<void(Window &)> &prepare = {});
 
 // Runs the scenarios named on the command line (all by default) and prints one markdown
 // table row per figure on standard output. With --startup-child, builds and shows the window

@@ -6,10 +6,10 @@
 //   soak [seconds] [rssi-interval-ms]
 #include "widget.h"
 
+#include "benchsupport.h"
 #include "simulatedmodule.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -72,21 +72,11 @@ int main(int argc, char *argv[])
     }
     module.setRssiReportIntervalMs(rssiIntervalMs);
 
-    Widget window;
-    window.show();
-    auto *ports = window.findChild<QComboBox *>(QStringLiteral("serialPortComboBox"));
-    auto *counter = window.findChild<QLineEdit *>(QStringLiteral("SuccessTimer"));
-    auto *log = window.findChild<QTextBrowser *>(QStringLiteral("RssiTestDisplay"));
-    const auto button = [&window](const char *name) {
-        return window.findChild<QPushButton *>(QLatin1String(name));
-    };
-    ports->setEditText(module.devicePath());
-    button("openCom_Button")->click();
-    QElapsedTimer opening;
-    opening.start();
-    while (!window.serialWorker().comOpened() && opening.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!window.serialWorker().comOpened()) {
+    Bench::WindowOf<Widget> window;
+    auto *counter = window.child<QLineEdit>("SuccessTimer");
+    QTextBrowser *log = window.log();
+    const auto button = [&window](const char *name) { return window.child<QPushButton>(name); };
+    if (!window.openPort(module.devicePath())) {
         std::fprintf(stderr, "could not open %s\n", qPrintable(module.devicePath()));
         return 1;
     }

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "commandframe.h"
+#include "mythread.h"
+#include "windowdriver.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QList>
 #include <QStringList>
 #include <QTest>
@@ -97,6 +101,37 @@ inline void typeText(QWidget *widget, const QString &text)
         }
     }
     commit();
+}
+
+// Empties the field and enters text: typed, or pasted when too long to type.
+inline void enterText(QLineEdit *field, const QString &text)
+{
+    field->clear();
+    if (text.size() <= TypedLimit)
+        typeText(field, text);
+    else
+        field->setText(text);
+}
+
+// The texts, and names of no port, typed into the port box and the open button clicked: each
+// click fails with a reason, or does nothing for an empty name, and the next starts afresh.
+inline void clickOpenWithEachPortName(const WindowDriver &window, const MyThread &worker)
+{
+    auto *ports = window.child<QComboBox>(QStringLiteral("serialPortComboBox"));
+    // A NUL cannot be typed into a name; Qt's serial port would leave a lock file "LCK.." for
+    // it behind.
+    QStringList names = texts();
+    names.removeAll(QString(QChar(0)));
+    names << QStringLiteral("/") << QStringLiteral("/dev/") << QStringLiteral("../../..");
+    for (const QString &name : std::as_const(names)) {
+        ports->setEditText(name);
+        window.clickOpenButton();
+        if (!ports->currentText().isEmpty())
+            QTRY_VERIFY2(!window.status().isEmpty(), qPrintable(shown(name)));
+        QTRY_VERIFY(!worker.isRunning());
+        QCOMPARE(window.buttonText(), WindowDriver::Closed);
+        QVERIFY(!worker.comOpened());
+    }
 }
 
 } // namespace BadInput

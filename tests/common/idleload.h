@@ -20,3 +20,9 @@ inline double idleLoad()
     QTest::qWait(1000);
     return (cpuSeconds() - before) / (double(wall.nsecsElapsed()) / 1e9);
 }
+
+inline void verifyIdle()
+{
+    const double load = idleLoad();
+    QVERIFY2(load < 0.3, qPrintable(QStringLiteral("%1 of a core while idle").arg(load)));
+}

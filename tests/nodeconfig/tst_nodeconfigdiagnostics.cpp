@@ -1,23 +1,21 @@
 #include "digi_api_build.h"
 #include "modulecommands.h"
 #include "widget.h"
+#include "windowdriver.h"
 
 #ifdef HAVE_SIMMODULE
 #    include "simulatedmodule.h"
 #endif
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTextBrowser>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -46,7 +44,7 @@ void typeInto(QLineEdit *edit, const QString &text)
 
 } // namespace
 
-class tst_NodeConfigDiagnostics : public QObject
+class tst_NodeConfigDiagnostics : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -75,20 +73,12 @@ private Q_SLOTS:
     void rssiReportsFromModuleAreLogged();
 
 private:
-    QPushButton *button(const char *name) const
-    {
-        return window->findChild<QPushButton *>(QLatin1String(name));
-    }
-    QStringList logLines() const;
-    bool openSimulatedPort(const QString &path);
-
-    std::unique_ptr<Widget> window;
+    QPushButton *button(const char *name) const { return child<QPushButton>(name); }
 };
 
 void tst_NodeConfigDiagnostics::init()
 {
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
-    window = std::make_unique<Widget>();
+    makeWindow();
 }
 
 void tst_NodeConfigDiagnostics::cleanup()
@@ -103,13 +93,6 @@ void tst_NodeConfigDiagnostics::cleanup()
     window.reset();
     QTRY_VERIFY(std::all_of(dialogs.cbegin(), dialogs.cend(),
                             [](const QPointer<digi_api_build> &d) { return d.isNull(); }));
-}
-
-QStringList tst_NodeConfigDiagnostics::logLines() const
-{
-    const QString text =
-            window->findChild<QTextBrowser *>(QStringLiteral("RssiTestDisplay"))->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(u'\n');
 }
 
 void tst_NodeConfigDiagnostics::digiDialogForm()
@@ -384,24 +367,13 @@ void tst_NodeConfigDiagnostics::logAppendsOneLinePerDelivery()
     QVERIFY(lines.at(2).endsWith(QStringLiteral(" 收到数据: ")));
 }
 
-bool tst_NodeConfigDiagnostics::openSimulatedPort(const QString &path)
-{
-    auto *ports = window->findChild<QComboBox *>(QStringLiteral("serialPortComboBox"));
-    if (!ports || !ports->isEditable())
-        return false;
-    ports->lineEdit()->clear();
-    QTest::keyClicks(ports->lineEdit(), path);
-    QTest::mouseClick(button("openCom_Button"), Qt::LeftButton);
-    return QTest::qWaitFor([this] { return button("openCom_Button")->text() == "关闭串口"; }, 5000);
-}
-
 void tst_NodeConfigDiagnostics::stopSequenceOnTheWire()
 {
 #ifdef HAVE_SIMMODULE
     SimulatedModule module;
     if (!module.start())
         QSKIP("no pseudo-terminal available");
-    QVERIFY(openSimulatedPort(module.devicePath()));
+    QVERIFY(openPort(module.devicePath()));
 
     button("stopRssiTest")->click();
     // The stop frame is handed over while the clear-network reply is being collected and
@@ -422,7 +394,7 @@ void tst_NodeConfigDiagnostics::rssiReportsFromModuleAreLogged()
     if (!module.start())
         QSKIP("no pseudo-terminal available");
     module.setRssiReportIntervalMs(500);
-    QVERIFY(openSimulatedPort(module.devicePath()));
+    QVERIFY(openPort(module.devicePath()));
 
     button("startRssiTest")->click();
     const auto reports = [this] { return logLines().filter(QStringLiteral("软件版本：")); };

@@ -3,55 +3,21 @@
 #include "widget.h"
 
 #include "commandframe.h"
+#include "failingport.h"
 #include "idleload.h"
 #include "modulecommands.h"
 #include "simulatedmodule.h"
+#include "windowdriver.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QSerialPort>
-#include <QTemporaryDir>
-#include <QTextBrowser>
 #include <QtTest>
 
-#include <ctime>
 #include <memory>
 
-namespace {
-
-const QString Open = QStringLiteral("关闭串口");
-const QString Closed = QStringLiteral("打开串口");
-
-// The bytes of one log line: a dump, or an RSSI report (any 8-byte delivery) spelled out.
-QByteArray lineBytes(const QString &line)
-{
-    static const QRegularExpression dump(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d 收到数据: (.*)$"));
-    static const QRegularExpression report(QStringLiteral(
-            "^\\d\\d:\\d\\d:\\d\\d软件版本：(..)  客户：(..)  频点：(..)  PAN ID：(....)  "
-            "序列号：(..)  TxRSSI：(-?\\d+)  RxRSSI：(-?\\d+)$"));
-    if (const auto m = dump.match(line); m.hasMatch())
-        return QByteArray::fromHex(m.captured(1).toLatin1());
-    const auto m = report.match(line);
-    if (!m.hasMatch())
-        return QByteArray("?");
-    QByteArray bytes = QByteArray::fromHex(
-            (m.captured(1) + m.captured(2) + m.captured(3) + m.captured(4) + m.captured(5))
-                    .toLatin1());
-    // The RSSI bytes are shown plus one.
-    bytes.append(char(m.captured(6).toInt() - 1));
-    bytes.append(char(m.captured(7).toInt() - 1));
-    return bytes;
-}
-
-} // namespace
-
-class tst_NodeConfigFaults : public QObject
+class tst_NodeConfigFaults : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -81,30 +47,15 @@ private Q_SLOTS:
     void destroyWhileBusy();
 
 private:
-    template<typename T = QWidget>
-    T *child(const char *name) const
-    {
-        T *widget = window->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qWarning() << "no widget" << name;
-        return widget;
-    }
-    QString buttonText() const { return child<QPushButton>("openCom_Button")->text(); }
     QString counter() const { return child<QLineEdit>("SuccessTimer")->text(); }
-    QString status() const { return child<QLabel>("portStatus")->text(); }
-    QStringList logLines() const;
-    QByteArray loggedBytes() const;
-    void typePortName(const QString &path);
     void openPort(const QString &path);
     void readDevice();
     // The device-information read goes through and is shown: the window still works.
     void readSucceeds();
     void verifyOpenState();
     void verifyClosedState();
-    void verifyIdle();
 
     std::unique_ptr<SimulatedModule> module;
-    std::unique_ptr<Widget> window;
 };
 
 void tst_NodeConfigFaults::init()
@@ -113,9 +64,7 @@ void tst_NodeConfigFaults::init()
     module = std::make_unique<SimulatedModule>();
     if (!module->start())
         QSKIP("no pseudo-terminal available");
-    window = std::make_unique<Widget>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(showWindow());
 }
 
 void tst_NodeConfigFaults::cleanup()
@@ -124,35 +73,9 @@ void tst_NodeConfigFaults::cleanup()
     module.reset();
 }
 
-QStringList tst_NodeConfigFaults::logLines() const
-{
-    const QString text = child<QTextBrowser>("RssiTestDisplay")->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(u'\n');
-}
-
-QByteArray tst_NodeConfigFaults::loggedBytes() const
-{
-    QByteArray bytes;
-    const QStringList lines = logLines();
-    for (const QString &line : lines)
-        bytes += lineBytes(line);
-    return bytes;
-}
-
-void tst_NodeConfigFaults::typePortName(const QString &path)
-{
-    auto *list = child<QComboBox>("serialPortComboBox");
-    QVERIFY(list->isEnabled());
-    list->clearEditText();
-    QTest::keyClicks(list->lineEdit(), path);
-    QCOMPARE(list->currentText(), path);
-}
-
 void tst_NodeConfigFaults::openPort(const QString &path)
 {
-    typePortName(path);
-    QTest::mouseClick(child<QPushButton>("openCom_Button"), Qt::LeftButton);
-    QTRY_COMPARE(buttonText(), Open);
+    QVERIFY(WindowDriver::openPort(path));
     verifyOpenState();
 }
 
@@ -196,12 +119,6 @@ void tst_NodeConfigFaults::verifyClosedState()
     QTRY_VERIFY(!window->serialWorker().isRunning());
     QVERIFY(!window->serialWorker().comOpened());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-}
-
-void tst_NodeConfigFaults::verifyIdle()
-{
-    const double load = idleLoad();
-    QVERIFY2(load < 0.3, qPrintable(QStringLiteral("%1 of a core while idle").arg(load)));
 }
 
 void tst_NodeConfigFaults::silentModule()
@@ -467,42 +384,20 @@ void tst_NodeConfigFaults::reopenAfterHangUp()
 
 void tst_NodeConfigFaults::openFailure_data()
 {
-    QTest::addColumn<QString>("kind");
-
-    QTest::newRow("path that does not exist") << QStringLiteral("missing");
-    // A file with mode 000: a user gets a permission error; root, who may open it anyway,
-    // gets "not a terminal". Either way the open fails with a reason.
-    QTest::newRow("no permission (root: not a terminal)") << QStringLiteral("permission");
-    QTest::newRow("port held by another program") << QStringLiteral("held");
+    FailingPort::addRows();
 }
 
 void tst_NodeConfigFaults::openFailure()
 {
     QFETCH(QString, kind);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QSerialPort holder;
-    QString path;
-    if (kind == QLatin1String("missing")) {
-        path = dir.filePath(QStringLiteral("no-such-port"));
-    } else if (kind == QLatin1String("permission")) {
-        path = dir.filePath(QStringLiteral("ttyLocked"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QVERIFY(file.setPermissions(QFileDevice::Permissions()));
-    } else {
-        path = module->devicePath();
-        holder.setPortName(path);
-        QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
-    }
-
-    typePortName(path);
+    FailingPort port;
+    QVERIFY(port.make(kind, module->devicePath()));
+    QVERIFY(typePortName(port.path()));
     // A failed open leaves the window as it was: before the first open the groups are
     // enabled as built.
     const bool groupsBefore = child("groupBox_2")->isEnabled();
-    QTest::mouseClick(child<QPushButton>("openCom_Button"), Qt::LeftButton);
+    clickOpenButton();
     QTRY_VERIFY(!status().isEmpty());
     QVERIFY2(status().startsWith(QStringLiteral("打开失败：")) && status().size() > 5,
              qPrintable(status()));
@@ -515,7 +410,7 @@ void tst_NodeConfigFaults::openFailure()
     verifyIdle();
 
     // Once the port is free, the next click opens it.
-    holder.close();
+    port.release();
     openPort(module->devicePath());
     readSucceeds();
 }
@@ -532,11 +427,10 @@ void tst_NodeConfigFaults::rapidConnectClicks()
 {
     QFETCH(bool, eventsBetween);
 
-    typePortName(module->devicePath());
-    auto *button = child<QPushButton>("openCom_Button");
+    QVERIFY(typePortName(module->devicePath()));
     MyThread &worker = window->serialWorker();
     for (int i = 0; i < 200; ++i) {
-        QTest::mouseClick(button, Qt::LeftButton);
+        clickOpenButton();
         if (eventsBetween)
             QCoreApplication::processEvents();
     }
@@ -557,7 +451,7 @@ void tst_NodeConfigFaults::rapidConnectClicks()
 
     // One more click opens a port that is not open, whatever the button said.
     if (!worker.comOpened()) {
-        QTest::mouseClick(button, Qt::LeftButton);
+        clickOpenButton();
         QTRY_COMPARE(buttonText(), Open);
         QTRY_VERIFY(worker.comOpened());
     }
@@ -569,16 +463,15 @@ void tst_NodeConfigFaults::rapidConnectClicks()
 // reached the window (the window was busy): the report must not undo the close.
 void tst_NodeConfigFaults::stopClickedBeforeOpenIsReported()
 {
-    typePortName(module->devicePath());
-    auto *button = child<QPushButton>("openCom_Button");
+    QVERIFY(typePortName(module->devicePath()));
     MyThread &worker = window->serialWorker();
-    QTest::mouseClick(button, Qt::LeftButton);
+    clickOpenButton();
     QElapsedTimer opening;
     opening.start();
     while (!worker.comOpened() && opening.elapsed() < 5000)
         QThread::msleep(1);
     QVERIFY(worker.comOpened());
-    QTest::mouseClick(button, Qt::LeftButton);
+    clickOpenButton();
     QCOMPARE(buttonText(), Closed);
 
     QTRY_VERIFY(!worker.isRunning());
@@ -622,11 +515,7 @@ void tst_NodeConfigFaults::destroyWhileBusy()
     window.reset();
     QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
 
-    // The port was closed and its lock released: another program can open it.
-    QSerialPort port;
-    port.setPortName(path);
-    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
-    port.close();
+    QVERIFY(canOpen(path));
     module->stopStream();
     verifyIdle();
 }

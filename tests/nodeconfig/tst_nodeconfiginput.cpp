@@ -7,9 +7,9 @@
 #include "commandframe.h"
 #include "digi_api_build.h"
 #include "hextext.h"
+#include "windowdriver.h"
 
 #include <QComboBox>
-#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -18,8 +18,6 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -33,7 +31,7 @@ bool onlyHexDigits(const QString &text)
 
 } // namespace
 
-class tst_NodeConfigInput : public QObject
+class tst_NodeConfigInput : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -56,16 +54,11 @@ private:
     // Clears the hand-over so that what a text places can be seen.
     void clearHandOver();
     void checkHandOver(const QString &field, const QString &how, const QString &text);
-
-    std::unique_ptr<Widget> window;
 };
 
 void tst_NodeConfigInput::init()
 {
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
-    window = std::make_unique<Widget>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(showWindow());
 }
 
 void tst_NodeConfigInput::cleanup()
@@ -78,9 +71,8 @@ void tst_NodeConfigInput::reach(QLineEdit *field)
     // An open port without a line: the frames stay in txData for the test to read.
     window->serialWorker().setComOpened(true);
     window->isComOpen(true);
-    auto *workMode = window->findChild<QComboBox *>(QStringLiteral("WorkMode"));
-    workMode->setCurrentIndex(2); // API mode: the page of the pins is usable
-    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    child<QComboBox>("WorkMode")->setCurrentIndex(2); // API mode: the page of the pins is usable
+    auto *tabs = child<QTabWidget>("tabWidget");
     tabs->setCurrentIndex(tabs->widget(1)->isAncestorOf(field) ? 1 : 0);
 }
 
@@ -114,7 +106,7 @@ void tst_NodeConfigInput::parameterField_data()
 void tst_NodeConfigInput::parameterField()
 {
     QFETCH(QString, field);
-    auto *edit = window->findChild<QLineEdit *>(field);
+    auto *edit = child<QLineEdit>(field);
     QVERIFY(edit);
     reach(edit);
     const QByteArray slot = "on_" + field.toLatin1() + "_editingFinished";
@@ -145,8 +137,8 @@ void tst_NodeConfigInput::parameterField()
 // The test page's send field is raw by design: its bytes go out as they decode.
 void tst_NodeConfigInput::sendField()
 {
-    auto *edit = window->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
-    auto *send = window->findChild<QPushButton *>(QStringLiteral("sendDate"));
+    auto *edit = child<QLineEdit>("lineEdit");
+    auto *send = child<QPushButton>("sendDate");
     QVERIFY(edit && send);
     const QStringList texts = BadInput::texts();
     for (const QString &text : texts) {
@@ -167,24 +159,7 @@ void tst_NodeConfigInput::sendField()
 // empty name, and the next click starts afresh.
 void tst_NodeConfigInput::portName()
 {
-    auto *ports = window->findChild<QComboBox *>(QStringLiteral("serialPortComboBox"));
-    auto *open = window->findChild<QPushButton *>(QStringLiteral("openCom_Button"));
-    auto *status = window->findChild<QWidget *>(QStringLiteral("portStatus"));
-    MyThread &worker = window->serialWorker();
-    // A NUL cannot be typed into a name; Qt's serial port would leave a lock file "LCK.." for
-    // it behind.
-    QStringList texts = BadInput::texts();
-    texts.removeAll(QString(QChar(0)));
-    texts << QStringLiteral("/") << QStringLiteral("/dev/") << QStringLiteral("../../..");
-    for (const QString &text : std::as_const(texts)) {
-        ports->setEditText(text);
-        QTest::mouseClick(open, Qt::LeftButton);
-        if (!ports->currentText().isEmpty())
-            QTRY_VERIFY2(!status->property("text").toString().isEmpty(), qPrintable(shown(text)));
-        QTRY_VERIFY(!worker.isRunning());
-        QCOMPARE(open->property("text").toString(), QStringLiteral("打开串口"));
-        QVERIFY(!worker.comOpened());
-    }
+    clickOpenWithEachPortName(*this, window->serialWorker());
 }
 
 void tst_NodeConfigInput::digiDialog_data()
@@ -212,11 +187,7 @@ void tst_NodeConfigInput::digiDialog()
 
     const QStringList texts = BadInput::texts();
     for (const QString &typed : texts) {
-        edit->clear();
-        if (typed.size() <= TypedLimit)
-            typeText(edit, typed);
-        else
-            edit->setText(typed);
+        enterText(edit, typed);
         build->click();
 
         const QString where = shown(typed);
@@ -256,8 +227,7 @@ void tst_NodeConfigInput::anyIntactReplyIsShown()
         const QString where = QString::fromLatin1(reply.toHex(' '));
         QVERIFY2(worker.rxData().isEmpty(), qPrintable(where));
         QVERIFY2(!worker.sendRequest() && worker.txData().isEmpty(), qPrintable(where));
-        QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("SuccessTimer"))->text(),
-                 HexText::byte(quint8(round)));
+        QCOMPARE(child<QLineEdit>("SuccessTimer")->text(), HexText::byte(quint8(round)));
         for (const QComboBox *list : lists) {
             QVERIFY2(list->currentIndex() >= -1 && list->currentIndex() < list->count(),
                      qPrintable(list->objectName() + QStringLiteral(" after ") + where));
@@ -270,7 +240,7 @@ void tst_NodeConfigInput::anyDeliveryIsLogged()
 {
     QRandomGenerator random(38400);
     MyThread &worker = window->serialWorker();
-    auto *log = window->findChild<QTextBrowser *>(QStringLiteral("RssiTestDisplay"));
+    const QTextDocument *document = log()->document();
     for (int round = 1; round <= 300; ++round) {
         QByteArray delivery(int(random.bounded(0, 700)), Qt::Uninitialized);
         if (round % 10 == 0)
@@ -281,8 +251,8 @@ void tst_NodeConfigInput::anyDeliveryIsLogged()
         window->displayRxData();
 
         QVERIFY(worker.rxData().isEmpty());
-        QCOMPARE(log->document()->blockCount(), round);
-        const QString line = log->document()->lastBlock().text();
+        QCOMPARE(document->blockCount(), round);
+        const QString line = document->lastBlock().text();
         if (delivery.size() == 8)
             QVERIFY2(line.contains(QStringLiteral("软件版本：")
                                    + HexText::byte(quint8(delivery.at(0)))),

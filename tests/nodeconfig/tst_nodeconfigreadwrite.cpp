@@ -1,6 +1,7 @@
 #include "widget.h"
 
 #include "commandframe.h"
+#include "windowdriver.h"
 
 #ifdef HAVE_SIMMODULE
 #    include "simulatedmodule.h"
@@ -9,11 +10,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -38,7 +36,7 @@ using Fields = QMap<QString, QVariant>;
 
 } // namespace
 
-class tst_NodeConfigReadWrite : public QObject
+class tst_NodeConfigReadWrite : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -71,29 +69,16 @@ private Q_SLOTS:
 #endif
 
 private:
-    template<typename T = QWidget>
-    T *child(const QString &name) const
-    {
-        T *widget = window->findChild<T *>(name);
-        if (!widget)
-            qWarning() << "no widget" << name;
-        return widget;
-    }
     void resetLine();
     void selectFresh(const QString &list, int index);
     void type(const QString &edit, const QString &text);
     void feed(const QByteArray &bytes);
     Fields shownFields() const;
-
-    std::unique_ptr<Widget> window;
 };
 
 void tst_NodeConfigReadWrite::init()
 {
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
-    window = std::make_unique<Widget>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(showWindow());
     QCOMPARE(window->serialWorker().txData(), QByteArray());
 }
 
@@ -493,12 +478,7 @@ void tst_NodeConfigReadWrite::endToEndReadAndWrite()
     if (!module.start())
         QSKIP("no pseudo-terminal available");
 
-    auto *port = child<QComboBox>(QStringLiteral("serialPortComboBox"));
-    port->clearEditText();
-    QTest::keyClicks(port->lineEdit(), module.devicePath());
-    QTest::mouseClick(child<QPushButton>(QStringLiteral("openCom_Button")), Qt::LeftButton);
-    QTRY_COMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
-                 QStringLiteral("关闭串口"));
+    QVERIFY(openPort(module.devicePath()));
 
     QTest::mouseClick(child<QPushButton>(QStringLiteral("readDeviceInfo")), Qt::LeftButton);
     QTRY_COMPARE(child<QLineEdit>(QStringLiteral("SuccessTimer"))->text(), QStringLiteral("01"));
@@ -579,7 +559,7 @@ void tst_NodeConfigReadWrite::endToEndReadAndWrite()
     // The module's answers to the writes were discarded without a frame in return.
     QCOMPARE(module.received(), QByteArray::fromHex("FE 00 21 15 34"));
 
-    QTest::mouseClick(child<QPushButton>(QStringLiteral("openCom_Button")), Qt::LeftButton);
+    clickOpenButton();
     QTRY_VERIFY(window->serialWorker().isFinished());
 }
 #endif

@@ -2,6 +2,7 @@
 
 #include "optionlists.h"
 #include "portlist.h"
+#include "windowdriver.h"
 
 #ifdef HAVE_SIMMODULE
 #    include "simulatedmodule.h"
@@ -13,11 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTabWidget>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -50,7 +48,7 @@ using Enabling = QMap<QString, bool>;
 
 } // namespace
 
-class tst_NodeConfigWindow : public QObject
+class tst_NodeConfigWindow : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -91,14 +89,6 @@ private Q_SLOTS:
 #endif
 
 private:
-    template<typename T = QWidget>
-    T *child(const QString &name) const
-    {
-        T *widget = window->findChild<T *>(name);
-        if (!widget)
-            qWarning() << "no widget" << name;
-        return widget;
-    }
     QTabWidget *tabs() const
     {
         return child<QTabWidget>(QStringLiteral("tabWidget"));
@@ -113,18 +103,12 @@ private:
     // A group's own state: the groups of page 1 also follow the page's state.
     bool ownEnabled(const QString &name) const;
     Enabling groupStates() const;
-    void typePortName(const QString &name);
     void click(const QString &button);
-
-    std::unique_ptr<Widget> window;
 };
 
 void tst_NodeConfigWindow::init()
 {
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
-    window = std::make_unique<Widget>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(showWindow());
 }
 
 void tst_NodeConfigWindow::cleanup()
@@ -155,14 +139,6 @@ Enabling tst_NodeConfigWindow::groupStates() const
     for (const QString &name : Groups)
         states.insert(name, ownEnabled(name));
     return states;
-}
-
-void tst_NodeConfigWindow::typePortName(const QString &name)
-{
-    auto *list = child<QComboBox>(QStringLiteral("serialPortComboBox"));
-    list->clearEditText();
-    QTest::keyClicks(list->lineEdit(), name);
-    QCOMPARE(list->currentText(), name);
 }
 
 void tst_NodeConfigWindow::click(const QString &button)
@@ -439,9 +415,8 @@ void tst_NodeConfigWindow::constructorEffects()
     QCOMPARE(groupStates(), allOn);
     QVERIFY(child(QStringLiteral("groupBox"))->isEnabled());
     QVERIFY(child(QStringLiteral("serialPortComboBox"))->isEnabled());
-    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
-             QStringLiteral("打开串口"));
-    QCOMPARE(child<QLabel>(QStringLiteral("portStatus"))->text(), QString());
+    QCOMPARE(buttonText(), Closed);
+    QCOMPARE(status(), QString());
 }
 
 // ---- enabling ----
@@ -663,8 +638,7 @@ void tst_NodeConfigWindow::connectWithoutPortName()
     child<QComboBox>(QStringLiteral("serialPortComboBox"))->clearEditText();
     click(QStringLiteral("openCom_Button"));
     QVERIFY(!window->serialWorker().isRunning());
-    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
-             QStringLiteral("打开串口"));
+    QCOMPARE(buttonText(), Closed);
 }
 
 void tst_NodeConfigWindow::cleanButtonPlacesClearNetworkFrame()
@@ -727,12 +701,8 @@ void tst_NodeConfigWindow::endToEndOpenCleanClose()
     if (!module.start())
         QSKIP("no pseudo-terminal available");
 
-    typePortName(module.devicePath());
-    click(QStringLiteral("openCom_Button"));
-    QTRY_COMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
-                 QStringLiteral("关闭串口"));
-    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button_2"))->text(),
-             QStringLiteral("关闭串口"));
+    QVERIFY(openPort(module.devicePath()));
+    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button_2"))->text(), Open);
     QVERIFY(child(QStringLiteral("groupBox_2"))->isEnabled());
     QVERIFY(child(QStringLiteral("groupBox_6"))->isEnabled());
     QVERIFY(!child(QStringLiteral("serialPortComboBox"))->isEnabled());
@@ -744,8 +714,7 @@ void tst_NodeConfigWindow::endToEndOpenCleanClose()
 
     child<QLineEdit>(QStringLiteral("NetId"))->setText(QStringLiteral("1234"));
     click(QStringLiteral("openCom_Button"));
-    QCOMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
-             QStringLiteral("打开串口"));
+    QCOMPARE(buttonText(), Closed);
     QCOMPARE(child<QLineEdit>(QStringLiteral("NetId"))->text(), QString());
     QVERIFY(!child(QStringLiteral("groupBox_2"))->isEnabled());
     QVERIFY(!child(QStringLiteral("groupBox_6"))->isEnabled());
@@ -760,16 +729,12 @@ void tst_NodeConfigWindow::endToEndHangUp()
     if (!module.start())
         QSKIP("no pseudo-terminal available");
 
-    typePortName(module.devicePath());
-    click(QStringLiteral("openCom_Button"));
-    QTRY_COMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
-                 QStringLiteral("关闭串口"));
+    QVERIFY(openPort(module.devicePath()));
     child<QLineEdit>(QStringLiteral("ShortAddr"))->setText(QStringLiteral("0001"));
 
     module.hangUp();
-    QTRY_COMPARE(child<QPushButton>(QStringLiteral("openCom_Button"))->text(),
-                 QStringLiteral("打开串口"));
-    QVERIFY(!child<QLabel>(QStringLiteral("portStatus"))->text().isEmpty());
+    QTRY_COMPARE(buttonText(), Closed);
+    QVERIFY(!status().isEmpty());
     QCOMPARE(child<QLineEdit>(QStringLiteral("ShortAddr"))->text(), QString());
     QVERIFY(!child(QStringLiteral("groupBox_2"))->isEnabled());
     QVERIFY(child(QStringLiteral("serialPortComboBox"))->isEnabled());
@@ -783,20 +748,18 @@ void tst_NodeConfigWindow::endToEndFailedOpen()
     if (!module.start())
         QSKIP("no pseudo-terminal available");
 
-    auto *status = child<QLabel>(QStringLiteral("portStatus"));
-    auto *openButton = child<QPushButton>(QStringLiteral("openCom_Button"));
-    typePortName(QStringLiteral("/dev/cc2530-no-such-port"));
+    QVERIFY(typePortName(QStringLiteral("/dev/cc2530-no-such-port")));
     click(QStringLiteral("openCom_Button"));
-    QTRY_VERIFY(!status->text().isEmpty());
-    QCOMPARE(openButton->text(), QStringLiteral("打开串口"));
+    QTRY_VERIFY(!status().isEmpty());
+    QCOMPARE(buttonText(), Closed);
     QVERIFY(child(QStringLiteral("serialPortComboBox"))->isEnabled());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 
     // The next click opens (it does not take the stop path) and clears the message.
-    typePortName(module.devicePath());
+    QVERIFY(typePortName(module.devicePath()));
     click(QStringLiteral("openCom_Button"));
-    QCOMPARE(status->text(), QString());
-    QTRY_COMPARE(openButton->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(status(), QString());
+    QTRY_COMPARE(buttonText(), Open);
     QVERIFY(window->serialWorker().comOpened());
 }
 

@@ -4,44 +4,29 @@
 #include "widget.h"
 
 #include "commandframe.h"
+#include "failingport.h"
 #include "idleload.h"
 #include "simulatedmodule.h"
+#include "windowdriver.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QSerialPort>
-#include <QTemporaryDir>
-#include <QTextBrowser>
 #include <QtTest>
 
 #include <algorithm>
-#include <ctime>
 #include <memory>
 
 namespace {
 
-const QString Open = QStringLiteral("关闭串口");
-const QString Closed = QStringLiteral("打开串口");
 // The remote restart of node 00 00 and the module's status reply to it.
 const QByteArray Restart = QByteArray::fromHex("FE 02 21 21 00 00 02");
 const QByteArray RestartReply = QByteArray::fromHex("FE 01 61 21 00 41");
 
-QByteArray lineBytes(const QString &line)
-{
-    static const QRegularExpression dump(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d 收到数据: (.*)$"));
-    const auto m = dump.match(line);
-    return m.hasMatch() ? QByteArray::fromHex(m.captured(1).toLatin1()) : QByteArray("?");
-}
-
 } // namespace
 
-class tst_RemoteConfigFaults : public QObject
+class tst_RemoteConfigFaults : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -71,29 +56,14 @@ private Q_SLOTS:
     void destroyWhileBusy();
 
 private:
-    template<typename T = QWidget>
-    T *child(const char *name) const
-    {
-        T *widget = window->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qWarning() << "no widget" << name;
-        return widget;
-    }
-    QString buttonText() const { return child<QPushButton>("openCom_Button")->text(); }
-    QString status() const { return child<QLabel>("portStatus")->text(); }
-    QStringList logLines() const;
-    QByteArray loggedBytes() const;
-    void typePortName(const QString &path);
     void openPort(const QString &path);
     void send();
     // The restart goes out and its reply is logged: the window still works.
     void sendSucceeds();
     void verifyOpenState();
     void verifyClosedState();
-    void verifyIdle();
 
     std::unique_ptr<SimulatedModule> module;
-    std::unique_ptr<Widget> window;
 };
 
 void tst_RemoteConfigFaults::init()
@@ -102,9 +72,8 @@ void tst_RemoteConfigFaults::init()
     module = std::make_unique<SimulatedModule>();
     if (!module->start())
         QSKIP("no pseudo-terminal available");
-    window = std::make_unique<Widget>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(showWindow());
+    reportsInLog = false;
 
     auto *command = child<QComboBox>("CMD_type");
     command->setCurrentIndex(command->findText(QStringLiteral("远程重启")));
@@ -118,35 +87,9 @@ void tst_RemoteConfigFaults::cleanup()
     module.reset();
 }
 
-QStringList tst_RemoteConfigFaults::logLines() const
-{
-    const QString text = child<QTextBrowser>("RssiTestDisplay")->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(u'\n');
-}
-
-QByteArray tst_RemoteConfigFaults::loggedBytes() const
-{
-    QByteArray bytes;
-    const QStringList lines = logLines();
-    for (const QString &line : lines)
-        bytes += lineBytes(line);
-    return bytes;
-}
-
-void tst_RemoteConfigFaults::typePortName(const QString &path)
-{
-    auto *list = child<QComboBox>("serialPortComboBox");
-    QVERIFY(list->isEnabled());
-    list->clearEditText();
-    QTest::keyClicks(list->lineEdit(), path);
-    QCOMPARE(list->currentText(), path);
-}
-
 void tst_RemoteConfigFaults::openPort(const QString &path)
 {
-    typePortName(path);
-    QTest::mouseClick(child<QPushButton>("openCom_Button"), Qt::LeftButton);
-    QTRY_COMPARE(buttonText(), Open);
+    QVERIFY(WindowDriver::openPort(path));
     verifyOpenState();
 }
 
@@ -161,7 +104,9 @@ void tst_RemoteConfigFaults::sendSucceeds()
     module->clearReceived();
     send();
     QTRY_COMPARE(logLines().size(), before + 1);
-    QCOMPARE(lineBytes(logLines().last()).toHex(' '), RestartReply.toHex(' '));
+    QByteArray reply;
+    QVERIFY(dumpBytes(logLines().last(), reply));
+    QCOMPARE(reply.toHex(' '), RestartReply.toHex(' '));
     QCOMPARE(module->received(), Restart);
 }
 
@@ -181,12 +126,6 @@ void tst_RemoteConfigFaults::verifyClosedState()
     QTRY_VERIFY(!window->serialWorker().isRunning());
     QVERIFY(!window->serialWorker().comOpened());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-}
-
-void tst_RemoteConfigFaults::verifyIdle()
-{
-    const double load = idleLoad();
-    QVERIFY2(load < 0.3, qPrintable(QStringLiteral("%1 of a core while idle").arg(load)));
 }
 
 void tst_RemoteConfigFaults::silentModule()
@@ -241,7 +180,8 @@ void tst_RemoteConfigFaults::splitReply()
     // At the edge an empty delivery may follow a reply whose tail joined it late.
     const QStringList logged = logLines();
     const auto withBytes = std::count_if(logged.cbegin(), logged.cend(), [](const QString &line) {
-        return !lineBytes(line).isEmpty();
+        QByteArray bytes;
+        return !dumpBytes(line, bytes) || !bytes.isEmpty();
     });
     if (lines != 0)
         QCOMPARE(int(withBytes), lines);
@@ -409,39 +349,17 @@ void tst_RemoteConfigFaults::reopenAfterHangUp()
 
 void tst_RemoteConfigFaults::openFailure_data()
 {
-    QTest::addColumn<QString>("kind");
-
-    QTest::newRow("path that does not exist") << QStringLiteral("missing");
-    // A file with mode 000: a user gets a permission error; root, who may open it anyway,
-    // gets "not a terminal". Either way the open fails with a reason.
-    QTest::newRow("no permission (root: not a terminal)") << QStringLiteral("permission");
-    QTest::newRow("port held by another program") << QStringLiteral("held");
+    FailingPort::addRows();
 }
 
 void tst_RemoteConfigFaults::openFailure()
 {
     QFETCH(QString, kind);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QSerialPort holder;
-    QString path;
-    if (kind == QLatin1String("missing")) {
-        path = dir.filePath(QStringLiteral("no-such-port"));
-    } else if (kind == QLatin1String("permission")) {
-        path = dir.filePath(QStringLiteral("ttyLocked"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QVERIFY(file.setPermissions(QFileDevice::Permissions()));
-    } else {
-        path = module->devicePath();
-        holder.setPortName(path);
-        QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
-    }
-
-    typePortName(path);
-    QTest::mouseClick(child<QPushButton>("openCom_Button"), Qt::LeftButton);
+    FailingPort port;
+    QVERIFY(port.make(kind, module->devicePath()));
+    QVERIFY(typePortName(port.path()));
+    clickOpenButton();
     QTRY_VERIFY(!status().isEmpty());
     QVERIFY2(status().startsWith(QStringLiteral("打开失败：")) && status().size() > 5,
              qPrintable(status()));
@@ -449,7 +367,7 @@ void tst_RemoteConfigFaults::openFailure()
     verifyIdle();
 
     // Once the port is free, the next click opens it.
-    holder.close();
+    port.release();
     openPort(module->devicePath());
     sendSucceeds();
 }
@@ -466,11 +384,10 @@ void tst_RemoteConfigFaults::rapidConnectClicks()
 {
     QFETCH(bool, eventsBetween);
 
-    typePortName(module->devicePath());
-    auto *button = child<QPushButton>("openCom_Button");
+    QVERIFY(typePortName(module->devicePath()));
     MyThread &worker = window->serialWorker();
     for (int i = 0; i < 200; ++i) {
-        QTest::mouseClick(button, Qt::LeftButton);
+        clickOpenButton();
         if (eventsBetween)
             QCoreApplication::processEvents();
     }
@@ -489,7 +406,7 @@ void tst_RemoteConfigFaults::rapidConnectClicks()
 
     // One more click opens a port that is not open, whatever the button said.
     if (!worker.comOpened()) {
-        QTest::mouseClick(button, Qt::LeftButton);
+        clickOpenButton();
         QTRY_COMPARE(buttonText(), Open);
         QTRY_VERIFY(worker.comOpened());
     }
@@ -501,16 +418,15 @@ void tst_RemoteConfigFaults::rapidConnectClicks()
 // reached the window (the window was busy): the report must not undo the close.
 void tst_RemoteConfigFaults::stopClickedBeforeOpenIsReported()
 {
-    typePortName(module->devicePath());
-    auto *button = child<QPushButton>("openCom_Button");
+    QVERIFY(typePortName(module->devicePath()));
     MyThread &worker = window->serialWorker();
-    QTest::mouseClick(button, Qt::LeftButton);
+    clickOpenButton();
     QElapsedTimer opening;
     opening.start();
     while (!worker.comOpened() && opening.elapsed() < 5000)
         QThread::msleep(1);
     QVERIFY(worker.comOpened());
-    QTest::mouseClick(button, Qt::LeftButton);
+    clickOpenButton();
     QCOMPARE(buttonText(), Closed);
 
     QTRY_VERIFY(!worker.isRunning());
@@ -554,11 +470,7 @@ void tst_RemoteConfigFaults::destroyWhileBusy()
     window.reset();
     QVERIFY2(closing.elapsed() < 2000, qPrintable(QString::number(closing.elapsed())));
 
-    // The port was closed and its lock released: another program can open it.
-    QSerialPort port;
-    port.setPortName(path);
-    QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
-    port.close();
+    QVERIFY(canOpen(path));
     module->stopStream();
     verifyIdle();
 }

@@ -4,16 +4,13 @@
 
 #include "badinput.h"
 #include "commandframe.h"
+#include "windowdriver.h"
 
 #include <QComboBox>
-#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -31,7 +28,7 @@ QList<int> probeIndexes(const QComboBox *box)
 
 } // namespace
 
-class tst_RemoteConfigInput : public QObject
+class tst_RemoteConfigInput : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -47,23 +44,13 @@ private Q_SLOTS:
     void portName();
 
 private:
-    template<typename T = QWidget>
-    T *child(const char *name) const
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
     // Builds and sends; the hand-over must hold the built frame, or the last one, or nothing.
     void buildAndSend(const QString &where);
-
-    std::unique_ptr<Widget> window;
 };
 
 void tst_RemoteConfigInput::init()
 {
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
-    window = std::make_unique<Widget>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(showWindow());
 }
 
 void tst_RemoteConfigInput::cleanup()
@@ -111,7 +98,7 @@ void tst_RemoteConfigInput::everySelection()
     auto *parameter = child<QComboBox>("NVID_IO");
     auto *choice = child<QComboBox>("Type_IOport");
     auto *option = child<QComboBox>("comboBox");
-    auto *edit = window->findChild<QLineEdit *>(field);
+    auto *edit = child<QLineEdit>(field);
     auto *address = child<QLineEdit>("DesAddr");
     auto *value = child<QLineEdit>("function");
     const QStringList texts = BadInput::texts();
@@ -199,11 +186,7 @@ void tst_RemoteConfigInput::frameLine()
             QCOMPARE(window->builtFrameBytes(), QByteArray::fromHex("FE 02 21 21 00 00 02"));
         }
         for (const QString &text : texts) {
-            line->clear();
-            if (text.size() <= TypedLimit)
-                typeText(line, text);
-            else
-                line->setText(text);
+            enterText(line, text);
             worker.clearTxData();
             child<QPushButton>("sendDate")->click();
             QVERIFY2(worker.txData() == window->builtFrameBytes() || !worker.sendRequest(),
@@ -214,24 +197,7 @@ void tst_RemoteConfigInput::frameLine()
 
 void tst_RemoteConfigInput::portName()
 {
-    auto *ports = child<QComboBox>("serialPortComboBox");
-    auto *open = child<QPushButton>("openCom_Button");
-    auto *status = child<QLabel>("portStatus");
-    MyThread &worker = window->serialWorker();
-    // A NUL cannot be typed into a name; Qt's serial port would leave a lock file "LCK.." for
-    // it behind.
-    QStringList texts = BadInput::texts();
-    texts.removeAll(QString(QChar(0)));
-    texts << QStringLiteral("/") << QStringLiteral("/dev/") << QStringLiteral("../../..");
-    for (const QString &text : std::as_const(texts)) {
-        ports->setEditText(text);
-        QTest::mouseClick(open, Qt::LeftButton);
-        if (!ports->currentText().isEmpty())
-            QTRY_VERIFY2(!status->text().isEmpty(), qPrintable(shown(text)));
-        QTRY_VERIFY(!worker.isRunning());
-        QCOMPARE(open->text(), QStringLiteral("打开串口"));
-        QVERIFY(!worker.comOpened());
-    }
+    clickOpenWithEachPortName(*this, window->serialWorker());
 }
 
 QTEST_MAIN(tst_RemoteConfigInput)

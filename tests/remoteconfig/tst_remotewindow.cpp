@@ -1,6 +1,7 @@
 #include "widget.h"
 
 #include "remotecatalogue.h"
+#include "windowdriver.h"
 
 #ifdef HAVE_SIMMODULE
 #    include "simulatedmodule.h"
@@ -14,11 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QTextBrowser>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -36,7 +33,7 @@ QStringList items(const QComboBox *box)
 
 } // namespace
 
-class tst_RemoteWindow : public QObject
+class tst_RemoteWindow : public QObject, public WindowTest<Widget>
 {
     Q_OBJECT
 
@@ -76,14 +73,6 @@ private Q_SLOTS:
 #endif
 
 private:
-    template<typename T = QWidget>
-    T *child(const char *name) const
-    {
-        T *widget = window->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qWarning() << "no widget" << name;
-        return widget;
-    }
     QComboBox *box(const char *name) const
     {
         return child<QComboBox>(name);
@@ -96,17 +85,11 @@ private:
     void choose(const char *boxName, const QString &text);
     void typeInto(const char *editName, const QString &text);
     void click(const char *buttonName);
-    QStringList logLines() const;
-
-    std::unique_ptr<Widget> window;
 };
 
 void tst_RemoteWindow::init()
 {
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("connectSlotsByName")));
-    window = std::make_unique<Widget>();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(showWindow());
 }
 
 void tst_RemoteWindow::cleanup()
@@ -137,12 +120,6 @@ void tst_RemoteWindow::click(const char *buttonName)
     auto *button = child<QPushButton>(buttonName);
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
-}
-
-QStringList tst_RemoteWindow::logLines() const
-{
-    const QString text = child<QTextBrowser>("RssiTestDisplay")->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
 void tst_RemoteWindow::startState()
@@ -635,11 +612,7 @@ void tst_RemoteWindow::endToEnd()
     MyThread &worker = window->serialWorker();
 
     QComboBox *ports = box("serialPortComboBox");
-    ports->clearEditText();
-    QTest::keyClicks(ports, module.devicePath());
-    QCOMPARE(ports->currentText(), module.devicePath());
-    click("openCom_Button");
-    QTRY_COMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("关闭串口"));
+    QVERIFY(openPort(module.devicePath()));
     QVERIFY(!ports->isEnabled());
     QCOMPARE(lineSpeed(module.devicePath()), speed_t(B38400));
 
@@ -663,7 +636,7 @@ void tst_RemoteWindow::endToEnd()
     QVERIFY(logLines().isEmpty());
 
     click("openCom_Button");
-    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+    QCOMPARE(buttonText(), Closed);
     QVERIFY(ports->isEnabled());
     QTRY_VERIFY(!worker.isRunning());
 }
@@ -671,18 +644,17 @@ void tst_RemoteWindow::endToEnd()
 void tst_RemoteWindow::endToEndFailedOpen()
 {
     QComboBox *ports = box("serialPortComboBox");
-    ports->clearEditText();
-    QTest::keyClicks(ports, QStringLiteral("/dev/no-such-port"));
+    QVERIFY(typePortName(QStringLiteral("/dev/no-such-port")));
     click("openCom_Button");
-    QTRY_VERIFY(!labelText("portStatus").isEmpty());
-    QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+    QTRY_VERIFY(!status().isEmpty());
+    QCOMPARE(buttonText(), Closed);
     QVERIFY(ports->isEnabled());
     QTRY_VERIFY(!window->serialWorker().isRunning());
 
     // The next attempt clears the reason before it tries again.
     click("openCom_Button");
-    QVERIFY(labelText("portStatus").isEmpty());
-    QTRY_VERIFY(!labelText("portStatus").isEmpty());
+    QVERIFY(status().isEmpty());
+    QTRY_VERIFY(!status().isEmpty());
 }
 
 #endif
