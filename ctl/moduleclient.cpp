@@ -1,6 +1,5 @@
 #include "moduleclient.h"
 
-#include "commandframe.h"
 #include "deviceinfo.h"
 #include "modulecommands.h"
 #include "portaccess.h"
@@ -31,14 +30,8 @@ QString englishOpenFailure(const QString &portName, const QString &reason)
 // The intact device-information frame in a reply, if any.
 std::optional<QByteArray> deviceInfoFrame(const QByteArray &reply)
 {
-    const QList<CommandFrame::Segment> segments = CommandFrame::segments(reply);
-    for (const CommandFrame::Segment &segment : segments) {
-        if (segment.kind == CommandFrame::Segment::Frame
-            && ModuleCommand::isAnswerTo(ModuleCommand::readDeviceInfoFrame(), segment.bytes)
-            && segment.bytes.size() >= DeviceInfoReply::MinimumLength + CommandFrame::Overhead)
-            return segment.bytes.toByteArray();
-    }
-    return std::nullopt;
+    const auto frame = DeviceInfoReply::findReply(reply);
+    return frame ? std::optional<QByteArray>(frame->toByteArray()) : std::nullopt;
 }
 
 } // namespace
