@@ -10,6 +10,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <type_traits>
+#include <utility>
 
 class QTextBrowser;
 class SimulatedModule;
@@ -48,6 +50,8 @@ public:
     virtual QWidget &widget() = 0;
     virtual MyThread &worker() = 0;
     virtual void displayRxData() = 0;
+    // Lays out what the log holds back until its next repaint, if it holds anything back.
+    virtual void flushLog() = 0;
 
     template<typename T = QWidget>
     T *child(const char *name)
@@ -55,6 +59,15 @@ public:
         return widget().findChild<T *>(QString::fromLatin1(name));
     }
     QTextBrowser *log();
+};
+
+template<typename W, typename = void>
+struct HasFlushLog : std::false_type
+{
+};
+template<typename W>
+struct HasFlushLog<W, std::void_t<decltype(std::declval<W &>().flushLog())>> : std::true_type
+{
 };
 
 template<typename W>
@@ -65,6 +78,11 @@ public:
     QWidget &widget() override { return m_widget; }
     MyThread &worker() override { return m_widget.serialWorker(); }
     void displayRxData() override { m_widget.displayRxData(); }
+    void flushLog() override
+    {
+        if constexpr (HasFlushLog<W>::value)
+            m_widget.flushLog();
+    }
 
 private:
     W m_widget;

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTextCursor>
+#include <QTimer>
 #include <QWidget>
 
 QT_BEGIN_NAMESPACE
@@ -29,6 +31,10 @@ public:
     MyThread &serialWorker() { return worker; }
     // The frame of the most recent successful build: what the send button hands over.
     const QByteArray &builtFrameBytes() const { return frameBytes; }
+
+    // Lays out the log lines taken since the last repaint now; otherwise the next repaint
+    // does, at most 40 ms after the first of them.
+    void flushLog();
 
     // Called with the item text at every index change of their list (empty when the list
     // was emptied). Qt 6 has no text variant of currentIndexChanged, so the constructor
@@ -64,4 +70,8 @@ private:
     // Always the text of the frame line.
     QString frameText;
     QByteArray frameBytes;
+    // Between two repaints of the log its document stays inside one edit block.
+    QTextCursor logEditBlock;
+    bool logHeld = false;
+    QTimer logRepaint;
 };
