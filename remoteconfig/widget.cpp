@@ -8,8 +8,14 @@
 #include "ui_widget.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QSaveFile>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTime>
 
 using RemoteCatalogue::Command;
@@ -47,7 +53,14 @@ Widget::Widget(QWidget *parent)
         on_Type_IOport_currentIndexChanged(ui->Type_IOport->itemText(index));
     });
 
-    ui->serialPortComboBox->addItems(availablePortNames());
+    QComboBox *ports = ui->serialPortComboBox;
+    connect(ports, &QComboBox::currentTextChanged, this, &Widget::showPortTip);
+    // A name wider than the box shows its start once it is picked or no longer being typed.
+    const auto showStart = [ports] { ports->lineEdit()->setCursorPosition(0); };
+    connect(ports, &QComboBox::currentIndexChanged, ports, showStart);
+    connect(ports->lineEdit(), &QLineEdit::editingFinished, ports, showStart);
+    refreshPorts(false);
+    connect(&portWatcher, &PortWatcher::portsChanged, this, [this] { refreshPorts(false); });
     worker.setSendRequest(false);
     worker.clearTxData();
     fillPortsParameters();
@@ -83,6 +96,25 @@ void Widget::fillPortsParameters()
     ui->stopBitsBox->setCurrentIndex(0);
 
     ui->NVID_IO->setEnabled(false);
+}
+
+void Widget::on_fresh_Button_clicked()
+{
+    refreshPorts(true);
+}
+
+void Widget::refreshPorts(bool describe)
+{
+    // While a port is open the list is disabled and goes on showing that port.
+    QComboBox *ports = ui->serialPortComboBox;
+    refillPortBox(*ports, availablePorts(describe), !ports->isEnabled());
+    ports->lineEdit()->setCursorPosition(0);
+    showPortTip();
+}
+
+void Widget::showPortTip()
+{
+    ui->serialPortComboBox->setToolTip(portBoxToolTip(*ui->serialPortComboBox));
 }
 
 void Widget::on_openCom_Button_clicked()
@@ -341,4 +373,39 @@ void Widget::on_clean_clicked()
 {
     flushLog();
     ui->RssiTestDisplay->clear();
+}
+
+bool Widget::saveLog(const QString &path)
+{
+    QByteArray text = ui->RssiTestDisplay->toPlainText().toUtf8();
+    if (!text.isEmpty())
+        text += '\n';
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        // The reason in the room beside the button, and whole in its tool tip.
+        const QString reason = QStringLiteral("保存失败：") + file.errorString();
+        ui->logStatus->setText(ui->logStatus->fontMetrics().elidedText(
+                reason, Qt::ElideRight, ui->logStatus->width()));
+        ui->logStatus->setToolTip(reason + u'\n' + path);
+        return false;
+    }
+    ui->logStatus->clear();
+    ui->logStatus->setToolTip(QString());
+    return true;
+}
+
+void Widget::on_saveLog_clicked()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    const QString suggested = QDir(folder).filePath(
+            QStringLiteral("remoteconfig-log-%1.txt")
+                    .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    const QString path = saveLogDialog
+            ? saveLogDialog(this, suggested)
+            : QFileDialog::getSaveFileName(this, QStringLiteral("保存日志"), suggested,
+                                           QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+    if (!path.isEmpty())
+        saveLog(path);
 }
