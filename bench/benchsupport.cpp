@@ -206,33 +206,46 @@ QList<Row> startup(const Program &)
 
 // ---- idle ----
 
+// The window left alone for a while, with its port open against the simulated module or closed
+// (then only the port-list watch is up).
 QList<Row> idle(const Program &program)
 {
     const int seconds = quick() ? 3 : 30;
-    QList<double> process;
-    QList<double> worker;
-    QList<double> gui;
-    for (int run = 0; run < repeats(3, 1); ++run) {
-        SimulatedModule module;
-        const std::unique_ptr<Window> window = program.makeWindow();
-        if (!module.start() || !openPort(*window, module))
-            return { unavailable(QStringLiteral("Idle CPU")) };
-        runEventLoop(1000);
-        const CpuMeter meter;
-        runEventLoop(seconds * 1000);
-        const CpuMeter::Shares shares = meter.shares();
-        process << shares.process;
-        gui << shares.gui;
-        worker << shares.worker;
+    QList<Row> rows;
+    for (const bool open : { true, false }) {
+        QList<double> process;
+        QList<double> worker;
+        QList<double> gui;
+        for (int run = 0; run < repeats(3, 1); ++run) {
+            const std::unique_ptr<SimulatedModule> module =
+                    open ? std::make_unique<SimulatedModule>() : nullptr;
+            const std::unique_ptr<Window> window = program.makeWindow();
+            if (module && (!module->start() || !openPort(*window, *module)))
+                return { unavailable(QStringLiteral("Idle CPU")) };
+            runEventLoop(1000);
+            const CpuMeter meter;
+            runEventLoop(seconds * 1000);
+            const CpuMeter::Shares shares = meter.shares();
+            process << shares.process;
+            gui << shares.gui;
+            worker << shares.worker;
+        }
+        const QString threads = open
+                ? QStringLiteral("whole bench process (window, worker, "
+                                 "simulated module); GUI thread %1 %, worker "
+                                 "thread %2 %")
+                          .arg(number(median(gui), 4), number(median(worker), 4))
+                : QStringLiteral("whole bench process (the window alone, its "
+                                 "worker not running); GUI thread %1 %")
+                          .arg(number(median(gui), 4));
+        rows.append({ open ? QStringLiteral("Idle CPU, port open")
+                           : QStringLiteral("Idle CPU, port closed"),
+                      number(median(process), 4) + QStringLiteral(" % of a core"),
+                      QStringLiteral("< 0.1 %"), median(process) < 0.1,
+                      QStringLiteral("%1 s per run, n=%2; ").arg(seconds).arg(process.size())
+                              + threads });
     }
-    return { { QStringLiteral("Idle CPU, port open"),
-               number(median(process), 4) + QStringLiteral(" % of a core"),
-               QStringLiteral("< 0.1 %"), median(process) < 0.1,
-               QStringLiteral("%1 s per run, n=%2; whole bench process (window, worker, "
-                              "simulated module); GUI thread %3 %, worker thread %4 %")
-                       .arg(seconds)
-                       .arg(process.size())
-                       .arg(number(median(gui), 4), number(median(worker), 4)) } };
+    return rows;
 }
 
 // ---- stream ----
