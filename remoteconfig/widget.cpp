@@ -78,6 +78,7 @@ Widget::~Widget()
 {
     worker.requestStop();
     worker.wait();
+    flushLog();
     delete ui;
 }
 
