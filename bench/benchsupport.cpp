@@ -202,33 +202,46 @@ QList<Row> startup(const Program &)
 
 // ---- idle ----
 
+// The window left alone for a while, with its port open against the simulated module or closed
+// (then only the port-list watch is up).
 QList<Row> idle(const Program &program)
 {
     const int seconds = quick() ? 3 : 30;
-    QList<double> process;
-    QList<double> worker;
-    QList<double> gui;
-    for (int run = 0; run < repeats(3, 1); ++run) {
-        SimulatedModule module;
-        const std::unique_ptr<Window> window = openWindow(program, module);
-        if (!window)
-            return { unavailable(QStringLiteral("Idle CPU")) };
-        runEventLoop(1000);
-        const CpuMeter meter;
-        runEventLoop(seconds * 1000);
-        const CpuMeter::Shares shares = meter.shares();
-        process << shares.process;
-        gui << shares.gui;
-        worker << shares.worker;
+    QList<Row> rows;
+    for (const bool open : { true, false }) {
+        QList<double> process;
+        QList<double> worker;
+        QList<double> gui;
+        for (int run = 0; run < repeats(3, 1); ++run) {
+            const std::unique_ptr<SimulatedModule> module =
+                    open ? std::make_unique<SimulatedModule>() : nullptr;
+            const std::unique_ptr<Window> window = program.makeWindow();
+            if (module && (!module->start() || !window->openPort(module->devicePath())))
+                return { unavailable(QStringLiteral("Idle CPU")) };
+            runEventLoop(1000);
+            const CpuMeter meter;
+            runEventLoop(seconds * 1000);
+            const CpuMeter::Shares shares = meter.shares();
+            process << shares.process;
+            gui << shares.gui;
+            worker << shares.worker;
+        }
+        const QString threads = open
+                ? QStringLiteral("whole bench process (window, worker, "
+                                 "simulated module); GUI thread %1 %, worker "
+                                 "thread %2 %")
+                          .arg(number(median(gui), 4), number(median(worker), 4))
+                : QStringLiteral("whole bench process (the window alone, its "
+                                 "worker not running); GUI thread %1 %")
+                          .arg(number(median(gui), 4));
+        rows.append({ open ? QStringLiteral("Idle CPU, port open")
+                           : QStringLiteral("Idle CPU, port closed"),
+                      number(median(process), 4) + QStringLiteral(" % of a core"),
+                      QStringLiteral("< 0.1 %"), median(process) < 0.1,
+                      QStringLiteral("%1 s per run, n=%2; ").arg(seconds).arg(process.size())
+                              + threads });
     }
-    return { { QStringLiteral("Idle CPU, port open"),
-               number(median(process), 4) + QStringLiteral(" % of a core"),
-               QStringLiteral("< 0.1 %"), median(process) < 0.1,
-               QStringLiteral("%1 s per run, n=%2; whole bench process (window, worker, "
-                              "simulated module); GUI thread %3 %, worker thread %4 %")
-                       .arg(seconds)
-                       .arg(process.size())
-                       .arg(number(median(gui), 4), number(median(worker), 4)) } };
+    return rows;
 }
 
 // ---- stream ----
@@ -373,6 +386,8 @@ QList<Row> logAtScale(const Program &program)
         window->worker().appendRxData(delivery);
         const double from = threadCpuMicroseconds();
         window->displayRxData();
+        // Each line laid out on its own, as a line that arrives alone is.
+        window->flushLog();
         const double appended = threadCpuMicroseconds();
         // The repaint and whatever else the window posts, as between two deliveries.
         QCoreApplication::processEvents();
@@ -391,7 +406,8 @@ QList<Row> logAtScale(const Program &program)
         { QStringLiteral("Log append p99, line 1,000 → %1").arg(linesText),
           QStringLiteral("%1 → %2 µs").arg(number(early, 1), number(late, 1)),
           QStringLiteral("≤ 2 × (ratio %1)").arg(number(late / early, 2)), late <= 2 * early,
-          QStringLiteral("GUI-thread CPU time of displayRxData, 16-byte deliveries, p99 of the "
+          QStringLiteral("GUI-thread CPU time of displayRxData and the line's layout, 16-byte "
+                         "deliveries, p99 of the "
                          "1,000 lines around each point; with the repaint that follows: %1 → %2 µs")
                   .arg(number(p99(withRepaint, false), 1), number(p99(withRepaint, true), 1)) },
         { QStringLiteral("Log memory per line"), number(perLine, 0) + QStringLiteral(" B"),

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <type_traits>
+#include <utility>
 
 class SimulatedModule;
 
@@ -46,8 +48,19 @@ class Window : public WindowDriver
 public:
     virtual MyThread &worker() = 0;
     virtual void displayRxData() = 0;
+    // Lays out what the log holds back until its next repaint, if it holds anything back.
+    virtual void flushLog() = 0;
 
     QWidget &widget() const { return *driven(); }
+};
+
+template<typename W, typename = void>
+struct HasFlushLog : std::false_type
+{
+};
+template<typename W>
+struct HasFlushLog<W, std::void_t<decltype(std::declval<W &>().flushLog())>> : std::true_type
+{
 };
 
 template<typename W>
@@ -57,6 +70,11 @@ public:
     WindowOf() { m_widget->show(); }
     MyThread &worker() override { return m_widget->serialWorker(); }
     void displayRxData() override { m_widget->displayRxData(); }
+    void flushLog() override
+    {
+        if constexpr (HasFlushLog<W>::value)
+            m_widget->flushLog();
+    }
 
 protected:
     QWidget *driven() const override { return m_widget.get(); }

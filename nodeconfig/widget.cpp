@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QIcon>
+#include <QLineEdit>
 
 Widget::Widget(QWidget *parent)
     : QWidget(parent)
@@ -20,6 +21,15 @@ Widget::Widget(QWidget *parent)
     connectPinForwarders();
 
     installDecimalValidators();
+
+    for (QComboBox *ports : { ui->serialPortComboBox, ui->serialPortComboBox_2 }) {
+        connect(ports, &QComboBox::currentTextChanged, this, &Widget::showPortTips);
+        // A name wider than the box shows its start once it is picked or no longer typed.
+        const auto showStart = [ports] { ports->lineEdit()->setCursorPosition(0); };
+        connect(ports, &QComboBox::currentIndexChanged, ports, showStart);
+        connect(ports->lineEdit(), &QLineEdit::editingFinished, ports, showStart);
+    }
+    connect(&portWatcher, &PortWatcher::portsChanged, this, [this] { scanPorts(false); });
 
     // The setters are bound by now, so filling runs each of them once with index 0 (and the
     // work-mode rule); the frames they place are withdrawn below.
@@ -222,13 +232,28 @@ void Widget::fillOptionLists()
 
 void Widget::scanPorts(bool describe)
 {
-    const QStringList names = availablePortNames(describe);
-    ui->serialPortComboBox->clear();
-    ui->serialPortComboBox_2->clear();
-    for (const QString &name : names) {
-        ui->serialPortComboBox->addItem(name);
-        ui->serialPortComboBox_2->addItem(name);
+    const QList<PortDescription> ports = availablePorts(describe);
+    // While a port is open the lists are disabled and go on showing that port. They are filled
+    // without their handlers, which would mirror a half-filled list into the other.
+    const bool open = !ui->serialPortComboBox->isEnabled();
+    {
+        const QSignalBlocker quiet(ui->serialPortComboBox);
+        const QSignalBlocker quiet2(ui->serialPortComboBox_2);
+        refillPortBox(*ui->serialPortComboBox, ports, open);
+        refillPortBox(*ui->serialPortComboBox_2, ports, open);
+        const int index = ui->serialPortComboBox->currentIndex();
+        if (ui->serialPortComboBox_2->currentIndex() != index)
+            ui->serialPortComboBox_2->setCurrentIndex(index);
     }
+    for (QComboBox *list : { ui->serialPortComboBox, ui->serialPortComboBox_2 })
+        list->lineEdit()->setCursorPosition(0);
+    showPortTips();
+}
+
+void Widget::showPortTips()
+{
+    for (QComboBox *ports : { ui->serialPortComboBox, ui->serialPortComboBox_2 })
+        ports->setToolTip(portBoxToolTip(*ports));
 }
 
 void Widget::toggleConnection()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mythread.h"
+#include "portwatcher.h"
 
 #include <QByteArray>
 #include <QList>
@@ -124,11 +125,14 @@ private:
     void fillOptionLists();
     // Validators of the decimal parameter fields, installed once by the constructor.
     void installDecimalValidators();
+    // Fills both port lists again, keeping what they show where they can (see refillChoice).
     void scanPorts(bool describe);
+    void showPortTips();
     void toggleConnection();
 
     Ui::Widget *ui;
     MyThread worker;
+    PortWatcher portWatcher;
     QByteArray counterText;
     QTimer rssiStopTimer;
     qint8 decodedChannel = 0;

@@ -8,9 +8,15 @@
 #include "ui_widget.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QStandardPaths>
 #include <QTime>
-#include <QTimer>
 
 using RemoteCatalogue::Command;
 
@@ -20,6 +26,19 @@ Widget::Widget(QWidget *parent)
     , worker(LinkSettings::remoteConfig())
 {
     ui->setupUi(this);
+    // The log holds digits, capitals, blanks and one CJK label: nothing that needs shaping,
+    // which would otherwise be most of the cost of laying out and painting a line.
+    QFont logFont = ui->RssiTestDisplay->font();
+    logFont.setStyleStrategy(
+            QFont::StyleStrategy(logFont.styleStrategy() | QFont::PreferNoShaping));
+    ui->RssiTestDisplay->setFont(logFont);
+    logEditBlock = QTextCursor(ui->RssiTestDisplay->document());
+    logRepaint.setSingleShot(true);
+    logRepaint.setInterval(40);
+    connect(&logRepaint, &QTimer::timeout, this, [this] {
+        flushLog();
+        ui->RssiTestDisplay->viewport()->setUpdatesEnabled(true);
+    });
     // At 12 pt a wide default family does not fit "115200" into the 75-pixel list.
     QFont rateFont = ui->baudRateBox->font();
     rateFont.setStretch(QFont::Condensed);
@@ -34,7 +53,14 @@ Widget::Widget(QWidget *parent)
         on_Type_IOport_currentIndexChanged(ui->Type_IOport->itemText(index));
     });
 
-    ui->serialPortComboBox->addItems(availablePortNames());
+    QComboBox *ports = ui->serialPortComboBox;
+    connect(ports, &QComboBox::currentTextChanged, this, &Widget::showPortTip);
+    // A name wider than the box shows its start once it is picked or no longer being typed.
+    const auto showStart = [ports] { ports->lineEdit()->setCursorPosition(0); };
+    connect(ports, &QComboBox::currentIndexChanged, ports, showStart);
+    connect(ports->lineEdit(), &QLineEdit::editingFinished, ports, showStart);
+    refreshPorts(false);
+    connect(&portWatcher, &PortWatcher::portsChanged, this, [this] { refreshPorts(false); });
     worker.clearTxData();
     fillPortsParameters();
     worker.setComOpened(false);
@@ -51,6 +77,7 @@ Widget::~Widget()
 {
     worker.requestStop();
     worker.wait();
+    flushLog();
     delete ui;
 }
 
@@ -69,6 +96,25 @@ void Widget::fillPortsParameters()
     ui->stopBitsBox->setCurrentIndex(0);
 
     ui->NVID_IO->setEnabled(false);
+}
+
+void Widget::on_fresh_Button_clicked()
+{
+    refreshPorts(true);
+}
+
+void Widget::refreshPorts(bool describe)
+{
+    // While a port is open the list is disabled and goes on showing that port.
+    QComboBox *ports = ui->serialPortComboBox;
+    refillPortBox(*ports, availablePorts(describe), !ports->isEnabled());
+    ports->lineEdit()->setCursorPosition(0);
+    showPortTip();
+}
+
+void Widget::showPortTip()
+{
+    ui->serialPortComboBox->setToolTip(portBoxToolTip(*ui->serialPortComboBox));
 }
 
 void Widget::on_openCom_Button_clicked()
@@ -291,16 +337,73 @@ void Widget::displayRxData()
     const QByteArray received = worker.takeRxData();
     qDebug() << "receive num:" << received.size();
     QTextBrowser *log = ui->RssiTestDisplay;
-    // A stream arrives in a delivery every few milliseconds. Painting each one costs more than
-    // laying it out, so the log is repainted at most every 40 ms, taking all lines since.
-    if (log->updatesEnabled()) {
-        log->setUpdatesEnabled(false);
-        QTimer::singleShot(40, log, [log] { log->setUpdatesEnabled(true); });
+    // A stream arrives in a delivery every millisecond or two, and laying out and painting
+    // each line on its own costs more than all the rest. So the log's text is repainted at
+    // most every 40 ms, and until then its document stays inside one edit block: every line
+    // is in the text at once, the layout runs once for all of them. The first line of a
+    // document is laid out on its own (a change that is the whole document is laid out in
+    // steps).
+    if (!logRepaint.isActive()) {
+        log->viewport()->setUpdatesEnabled(false);
+        logRepaint.start();
+    }
+    if (!logHeld && !log->document()->isEmpty()) {
+        logEditBlock.beginEditBlock();
+        logHeld = true;
     }
     log->append(RxLog::dumpLine(QTime::currentTime(), received));
 }
 
+void Widget::flushLog()
+{
+    if (!logHeld)
+        return;
+    // The scroll range grows with the layout: a log that showed its end keeps showing it.
+    QScrollBar *bar = ui->RssiTestDisplay->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
+    logHeld = false;
+    logEditBlock.endEditBlock();
+    if (atEnd)
+        bar->setValue(bar->maximum());
+}
+
 void Widget::on_clean_clicked()
 {
+    flushLog();
     ui->RssiTestDisplay->clear();
+}
+
+bool Widget::saveLog(const QString &path)
+{
+    QByteArray text = ui->RssiTestDisplay->toPlainText().toUtf8();
+    if (!text.isEmpty())
+        text += '\n';
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        // The reason in the room beside the button, and whole in its tool tip.
+        const QString reason = QStringLiteral("保存失败：") + file.errorString();
+        ui->logStatus->setText(ui->logStatus->fontMetrics().elidedText(reason, Qt::ElideRight,
+                                                                       ui->logStatus->width()));
+        ui->logStatus->setToolTip(reason + u'\n' + path);
+        return false;
+    }
+    ui->logStatus->clear();
+    ui->logStatus->setToolTip(QString());
+    return true;
+}
+
+void Widget::on_saveLog_clicked()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    const QString suggested = QDir(folder).filePath(
+            QStringLiteral("remoteconfig-log-%1.txt")
+                    .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    const QString path = saveLogDialog
+            ? saveLogDialog(this, suggested)
+            : QFileDialog::getSaveFileName(this, QStringLiteral("保存日志"), suggested,
+                                           QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+    if (!path.isEmpty())
+        saveLog(path);
 }

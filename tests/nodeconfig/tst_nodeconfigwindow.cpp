@@ -3,6 +3,7 @@
 #include "optionlists.h"
 #include "portlist.h"
 #include "windowdriver.h"
+#include "portwatcher.h"
 
 #ifdef HAVE_SIMMODULE
 #    include "simulatedmodule.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -53,6 +55,8 @@ class tst_NodeConfigWindow : public QObject, public WindowTest<Widget>
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -77,6 +81,8 @@ private Q_SLOTS:
     void portListsMirror();
     void rescan_data();
     void rescan();
+    void plugRefillsBothLists();
+    void typedPathShowsItsStart();
     void connectWithoutPortName();
     void cleanButtonPlacesClearNetworkFrame();
     void fieldReset_data();
@@ -104,10 +110,28 @@ private:
     bool ownEnabled(const QString &name) const;
     Enabling groupStates() const;
     void click(const QString &button);
+
+    // What the system's enumeration reports, and its device directory.
+    QList<PortDescription> systemPorts;
+    QTemporaryDir dev;
 };
+
+void tst_NodeConfigWindow::initTestCase()
+{
+    QVERIFY(dev.isValid());
+    setPortSource([this] { return systemPorts; });
+    PortWatcher::setWatchedDirectory(dev.path());
+}
+
+void tst_NodeConfigWindow::cleanupTestCase()
+{
+    setPortSource({});
+    PortWatcher::setWatchedDirectory(QString());
+}
 
 void tst_NodeConfigWindow::init()
 {
+    systemPorts.clear();
     QVERIFY(showWindow());
 }
 
@@ -631,6 +655,59 @@ void tst_NodeConfigWindow::rescan()
         QCOMPARE(shown, expected);
     }
     QCOMPARE(window->serialWorker().comOpened(), portOpen);
+}
+
+void tst_NodeConfigWindow::plugRefillsBothLists()
+{
+    const auto lists = [this] {
+        QList<QPair<QStringList, int>> shown;
+        for (const char *name : { "serialPortComboBox", "serialPortComboBox_2" }) {
+            const auto *list = child<QComboBox>(QString::fromLatin1(name));
+            QStringList names;
+            for (int i = 0; i < list->count(); ++i)
+                names << list->itemText(i);
+            shown.append({ names, list->currentIndex() });
+        }
+        return shown;
+    };
+    const auto plug = [this](const QStringList &names, const QString &node) {
+        systemPorts.clear();
+        for (const QString &name : names) {
+            PortDescription port;
+            port.name = name;
+            port.location = QStringLiteral("/dev/") + name;
+            systemPorts.append(port);
+        }
+        QFile file(dev.filePath(node));
+        if (file.exists())
+            QVERIFY(file.remove());
+        else
+            QVERIFY(file.open(QIODevice::WriteOnly));
+    };
+    const QString usb0 = QStringLiteral("ttyUSB0");
+    const QString usb1 = QStringLiteral("ttyUSB1");
+
+    plug({ usb0 }, usb0);
+    QTRY_COMPARE(lists(), (QList<QPair<QStringList, int>> { { { usb0 }, 0 }, { { usb0 }, 0 } }));
+    plug({ usb0, usb1 }, usb1);
+    child<QComboBox>(QStringLiteral("serialPortComboBox"))->setCurrentIndex(1);
+    plug({ usb1 }, usb0);
+    QTRY_COMPARE(lists(), (QList<QPair<QStringList, int>> { { { usb1 }, 0 }, { { usb1 }, 0 } }));
+    QCOMPARE(child<QComboBox>(QStringLiteral("serialPortComboBox"))->toolTip(),
+             QStringLiteral("/dev/ttyUSB1"));
+}
+
+// The box is narrower than most device paths: left, it shows where the path starts.
+void tst_NodeConfigWindow::typedPathShowsItsStart()
+{
+    QApplication::setActiveWindow(window.get());
+    auto *list = child<QComboBox>(QStringLiteral("serialPortComboBox"));
+    list->lineEdit()->setFocus();
+    QTRY_VERIFY(list->lineEdit()->hasFocus());
+    QVERIFY(typePortName(QStringLiteral("/dev/pts/0")));
+    child<QPushButton>(QStringLiteral("openCom_Button"))->setFocus();
+    QTRY_COMPARE(list->lineEdit()->cursorPosition(), 0);
+    QCOMPARE(list->toolTip(), QStringLiteral("/dev/pts/0"));
 }
 
 void tst_NodeConfigWindow::connectWithoutPortName()

@@ -1,5 +1,7 @@
 #include "widget.h"
 
+#include "portlist.h"
+#include "portwatcher.h"
 #include "remotecatalogue.h"
 #include "windowdriver.h"
 
@@ -15,6 +17,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
 namespace {
@@ -38,6 +44,8 @@ class tst_RemoteWindow : public QObject, public WindowTest<Widget>
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -61,15 +69,26 @@ private Q_SLOTS:
     void logLine();
     void oneLinePerDelivery();
     void cleanEmptiesLog();
+    void burstKeepsEndInView();
+    void saveLog_data();
+    void saveLog();
+    void refusedSave_data();
+    void refusedSave();
+    void saveButton_data();
+    void saveButton();
 
     void baudRateReachesWorker();
     void openStateFollowsWorker();
     void lostPortShowsReason();
     void connectWithoutPortName();
+    void refill_data();
+    void refill();
+    void portToolTips();
 
 #ifdef HAVE_SIMMODULE
     void endToEnd();
     void endToEndFailedOpen();
+    void scanKeepsTypedPseudoTerminal();
 #endif
 
 private:
@@ -85,10 +104,33 @@ private:
     void choose(const char *boxName, const QString &text);
     void typeInto(const char *editName, const QString &text);
     void click(const char *buttonName);
+    void deliver(int count);
+    // Makes the system's port list names, then lets the window learn it by trigger: the scan
+    // button, or a device node appearing in the watched directory.
+    void plug(const QStringList &names, const QString &trigger);
+
+    // What the system's enumeration reports, and its device directory.
+    QList<PortDescription> systemPorts;
+    QTemporaryDir dev;
+    int nodes = 0;
 };
+
+void tst_RemoteWindow::initTestCase()
+{
+    QVERIFY(dev.isValid());
+    setPortSource([this] { return systemPorts; });
+    PortWatcher::setWatchedDirectory(dev.path());
+}
+
+void tst_RemoteWindow::cleanupTestCase()
+{
+    setPortSource({});
+    PortWatcher::setWatchedDirectory(QString());
+}
 
 void tst_RemoteWindow::init()
 {
+    systemPorts.clear();
     QVERIFY(showWindow());
 }
 
@@ -120,6 +162,34 @@ void tst_RemoteWindow::click(const char *buttonName)
     auto *button = child<QPushButton>(buttonName);
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void tst_RemoteWindow::deliver(int count)
+{
+    MyThread &worker = window->serialWorker();
+    for (int i = 0; i < count; ++i) {
+        worker.appendRxData(QByteArray::fromHex("FE 0B 61 21 00 12 34 56 78 9A BC DE F0 11 22")
+                            + char(i));
+        emit worker.comdelayout();
+    }
+}
+
+void tst_RemoteWindow::plug(const QStringList &names, const QString &trigger)
+{
+    systemPorts.clear();
+    for (const QString &name : names) {
+        PortDescription port;
+        port.name = name;
+        port.location = QStringLiteral("/dev/") + name;
+        systemPorts << port;
+    }
+    if (trigger == QStringLiteral("button")) {
+        click("fresh_Button");
+        return;
+    }
+    QFile node(dev.filePath(QStringLiteral("tty%1").arg(++nodes)));
+    QVERIFY(node.open(QIODevice::WriteOnly));
+    QTRY_COMPARE(items(box("serialPortComboBox")), names);
 }
 
 void tst_RemoteWindow::startState()
@@ -536,6 +606,108 @@ void tst_RemoteWindow::cleanEmptiesLog()
     QVERIFY(logLines().isEmpty());
 }
 
+void tst_RemoteWindow::burstKeepsEndInView()
+{
+    // Far more lines than the log shows, faster than it repaints.
+    deliver(300);
+    QCOMPARE(logLines().size(), 300);
+    const QScrollBar *bar = child<QTextBrowser>("RssiTestDisplay")->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+    deliver(300);
+    QTRY_VERIFY(bar->value() == bar->maximum());
+}
+
+void tst_RemoteWindow::saveLog_data()
+{
+    QTest::addColumn<int>("deliveries");
+
+    QTest::newRow("empty log") << 0;
+    QTest::newRow("one line") << 1;
+    QTest::newRow("a burst not yet repainted") << 120;
+}
+
+void tst_RemoteWindow::saveLog()
+{
+    QFETCH(int, deliveries);
+
+    deliver(deliveries);
+    const QStringList before = logLines();
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("日志.txt"));
+    QVERIFY(window->saveLog(path));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QByteArray expected;
+    for (const QString &line : before)
+        expected += line.toUtf8() + '\n';
+    QCOMPARE(bytes, expected);
+    if (deliveries > 0)
+        QVERIFY(bytes.contains(
+                QByteArray::fromHex("20 E6 94 B6 E5 88 B0 E6 95 B0 E6 8D AE 3A 20")));
+    QCOMPARE(logLines(), before);
+    QVERIFY(labelText("logStatus").isEmpty());
+}
+
+void tst_RemoteWindow::refusedSave_data()
+{
+    QTest::addColumn<QString>("where");
+
+    QTest::newRow("a directory") << QString();
+    QTest::newRow("in a missing directory") << QStringLiteral("missing/log.txt");
+}
+
+void tst_RemoteWindow::refusedSave()
+{
+    QFETCH(QString, where);
+
+    deliver(2);
+    const QStringList before = logLines();
+    QTemporaryDir folder;
+    const QString path = where.isEmpty() ? folder.path() : folder.filePath(where);
+    QVERIFY(!window->saveLog(path));
+    QVERIFY2(labelText("logStatus").startsWith(QStringLiteral("保存失败：")),
+             qPrintable(labelText("logStatus")));
+    QVERIFY(child<QLabel>("logStatus")->toolTip().contains(path));
+    QCOMPARE(logLines(), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+    // A save that works takes the reason away.
+    QVERIFY(window->saveLog(folder.filePath(QStringLiteral("log.txt"))));
+    QVERIFY(labelText("logStatus").isEmpty());
+}
+
+void tst_RemoteWindow::saveButton_data()
+{
+    QTest::addColumn<bool>("cancel");
+
+    QTest::newRow("saved") << false;
+    QTest::newRow("cancelled") << true;
+}
+
+void tst_RemoteWindow::saveButton()
+{
+    QFETCH(bool, cancel);
+
+    QCOMPARE(child<QPushButton>("saveLog")->text(), QStringLiteral("保存日志…"));
+    deliver(1);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("log.txt"));
+    QString suggested;
+    window->setSaveLogDialog([&](QWidget *, const QString &name) {
+        suggested = name;
+        return cancel ? QString() : path;
+    });
+    click("saveLog");
+    QVERIFY2(QRegularExpression(QStringLiteral("/remoteconfig-log-\\d{8}-\\d{6}\\.txt$"))
+                     .match(suggested)
+                     .hasMatch(),
+             qPrintable(suggested));
+    QCOMPARE(QFile::exists(path), !cancel);
+    QVERIFY(labelText("logStatus").isEmpty());
+}
+
 void tst_RemoteWindow::baudRateReachesWorker()
 {
     QSignalSpy spy(window.get(), &Widget::baudrate);
@@ -584,6 +756,87 @@ void tst_RemoteWindow::connectWithoutPortName()
     click("openCom_Button");
     QVERIFY(!window->serialWorker().isRunning());
     QCOMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("打开串口"));
+}
+
+void tst_RemoteWindow::refill_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("shown"); // picked where listed, else typed
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QStringList>("after");
+
+    const QString s0 = QStringLiteral("ttyS0");
+    const QString usb0 = QStringLiteral("ttyUSB0");
+    const QString usb1 = QStringLiteral("ttyUSB1");
+    for (const QString &trigger : { QStringLiteral("button"), QStringLiteral("watch") }) {
+        const QByteArray by = (QStringLiteral(", by ") + trigger).toLatin1();
+        QTest::newRow("plugged" + by)
+                << trigger << QStringList { s0 } << s0 << false << QStringList { s0, usb0 };
+        QTest::newRow("another unplugged" + by) << trigger << QStringList { s0, usb0, usb1 } << usb1
+                                                << false << QStringList { s0, usb1 };
+        QTest::newRow("typed path" + by)
+                << trigger << QStringList { s0 } << QStringLiteral("/dev/pts/7") << false
+                << QStringList { usb0 };
+        QTest::newRow("open port unplugged" + by)
+                << trigger << QStringList { s0, usb0 } << usb0 << true << QStringList { s0 };
+    }
+}
+
+void tst_RemoteWindow::refill()
+{
+    QFETCH(QString, trigger);
+    QFETCH(QStringList, before);
+    QFETCH(QString, shown);
+    QFETCH(bool, open);
+    QFETCH(QStringList, after);
+
+    QComboBox *ports = box("serialPortComboBox");
+    plug(before, QStringLiteral("button"));
+    if (before.contains(shown)) {
+        choose("serialPortComboBox", shown);
+    } else {
+        ports->clearEditText();
+        QTest::keyClicks(ports, shown);
+    }
+    if (open) {
+        window->serialWorker().setComOpened(true);
+        window->isComOpen(true);
+    }
+
+    plug(after, trigger);
+    QCOMPARE(items(ports), after);
+    QCOMPARE(ports->currentText(), shown);
+    QCOMPARE(ports->isEnabled(), !open);
+    QCOMPARE(window->serialWorker().comOpened(), open);
+}
+
+void tst_RemoteWindow::portToolTips()
+{
+    PortDescription adapter;
+    adapter.name = QStringLiteral("ttyUSB0");
+    adapter.location = QStringLiteral("/dev/ttyUSB0");
+    adapter.description = QStringLiteral("FT232R USB UART");
+    adapter.serialNumber = QStringLiteral("A10001");
+    adapter.vendorId = 0x0403;
+    adapter.productId = 0x6001;
+    PortDescription twin = adapter;
+    twin.name = QStringLiteral("ttyUSB1");
+    twin.location = QStringLiteral("/dev/ttyUSB1");
+    twin.serialNumber = QStringLiteral("A10002");
+    systemPorts = { adapter, twin };
+    click("fresh_Button");
+
+    QComboBox *ports = box("serialPortComboBox");
+    QCOMPARE(items(ports), (QStringList { adapter.name, twin.name }));
+    QCOMPARE(ports->itemData(0, Qt::ToolTipRole).toString(), adapter.toolTip());
+    QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(), twin.toolTip());
+    QCOMPARE(ports->toolTip(), adapter.toolTip());
+    ports->setCurrentIndex(1);
+    QCOMPARE(ports->toolTip(), twin.toolTip());
+    ports->clearEditText();
+    QTest::keyClicks(ports, QStringLiteral("/dev/pts/12"));
+    QCOMPARE(ports->toolTip(), QStringLiteral("/dev/pts/12"));
 }
 
 #ifdef HAVE_SIMMODULE
@@ -655,6 +908,26 @@ void tst_RemoteWindow::endToEndFailedOpen()
     click("openCom_Button");
     QVERIFY(status().isEmpty());
     QTRY_VERIFY(!status().isEmpty());
+}
+
+void tst_RemoteWindow::scanKeepsTypedPseudoTerminal()
+{
+    SimulatedModule module;
+    if (!module.start())
+        QSKIP("no pseudo-terminal available");
+    plug({ QStringLiteral("ttyS0") }, QStringLiteral("button"));
+    QComboBox *ports = box("serialPortComboBox");
+    ports->clearEditText();
+    QTest::keyClicks(ports, module.devicePath());
+    click("fresh_Button");
+    QCOMPARE(items(ports), QStringList { QStringLiteral("ttyS0") });
+    QCOMPARE(ports->currentText(), module.devicePath());
+
+    click("openCom_Button");
+    QTRY_COMPARE(child<QPushButton>("openCom_Button")->text(), QStringLiteral("关闭串口"));
+    QCOMPARE(window->serialWorker().comName(), module.devicePath());
+    click("openCom_Button");
+    QTRY_VERIFY(!window->serialWorker().isRunning());
 }
 
 #endif
