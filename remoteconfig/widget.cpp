@@ -354,7 +354,19 @@ void Widget::displayRxData()
         logEditBlock.beginEditBlock();
         logHeld = true;
     }
-    log->append(RxLog::dumpLine(QTime::currentTime(), received));
+    log->append(RxLog::dumpLine(logTime(), received));
+}
+
+// The local time costs a look at the time zone file each time it is asked for; within one
+// second of the system clock it is the same, so it is asked for once a second.
+QTime Widget::logTime()
+{
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second != logSecond) {
+        logSecond = second;
+        logSecondTime = QDateTime::fromSecsSinceEpoch(second).time();
+    }
+    return logSecondTime;
 }
 
 void Widget::flushLog()
@@ -385,8 +397,8 @@ bool Widget::saveLog(const QString &path)
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
         // The reason in the room beside the button, and whole in its tool tip.
         const QString reason = QStringLiteral("保存失败：") + file.errorString();
-        ui->logStatus->setText(ui->logStatus->fontMetrics().elidedText(
-                reason, Qt::ElideRight, ui->logStatus->width()));
+        ui->logStatus->setText(ui->logStatus->fontMetrics().elidedText(reason, Qt::ElideRight,
+                                                                       ui->logStatus->width()));
         ui->logStatus->setToolTip(reason + u'\n' + path);
         return false;
     }
