@@ -13,7 +13,7 @@
 #elif defined(Q_OS_WIN)
 #    include <QAbstractNativeEventFilter>
 
-#    include <qt_windows.h>
+#    include <QtCore/qt_windows.h>
 
 #    include <dbt.h>
 #endif
@@ -95,10 +95,16 @@ public:
         if (eventType != "windows_generic_MSG")
             return false;
         const MSG *msg = static_cast<const MSG *>(message);
-        if (msg->message == WM_DEVICECHANGE
-            && (msg->wParam == DBT_DEVNODES_CHANGED || msg->wParam == DBT_DEVICEARRIVAL
-                || msg->wParam == DBT_DEVICEREMOVECOMPLETE)) {
+        if (msg->message != WM_DEVICECHANGE)
+            return false;
+        switch (msg->wParam) {
+        case DBT_DEVNODES_CHANGED:
+        case DBT_DEVICEARRIVAL:
+        case DBT_DEVICEREMOVECOMPLETE:
             m_watcher.deviceChanged();
+            break;
+        default:
+            break;
         }
         return false;
     }

@@ -351,7 +351,19 @@ void Widget::displayRxData()
         logEditBlock.beginEditBlock();
         logHeld = true;
     }
-    log->append(RxLog::dumpLine(QTime::currentTime(), received));
+    log->append(RxLog::dumpLine(logTime(), received));
+}
+
+// The local time costs a look at the time zone file each time it is asked for; within one
+// second of the system clock it is the same, so it is asked for once a second.
+QTime Widget::logTime()
+{
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second != logSecond) {
+        logSecond = second;
+        logSecondTime = QDateTime::fromSecsSinceEpoch(second).time();
+    }
+    return logSecondTime;
 }
 
 void Widget::flushLog()

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTextCursor>
+#include <QTime>
 #include <QTimer>
 #include <QWidget>
 
@@ -80,6 +81,8 @@ private:
     void showPortTip();
     void resetValueInputs();
     RemoteFrame::Selection currentSelection() const;
+    // The time of day now, to the second.
+    QTime logTime();
 
     Ui::Widget *ui;
     MyThread worker;
@@ -91,5 +94,7 @@ private:
     QTextCursor logEditBlock;
     bool logHeld = false;
     QTimer logRepaint;
+    qint64 logSecond = -1;
+    QTime logSecondTime;
     SaveLogDialog saveLogDialog;
 };

@@ -615,6 +615,12 @@ void tst_RemoteWindow::burstKeepsEndInView()
     QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
     deliver(300);
     QTRY_VERIFY(bar->value() == bar->maximum());
+    // Cleared while lines are held for the repaint.
+    deliver(20);
+    click("clean");
+    QVERIFY(logLines().isEmpty());
+    deliver(2);
+    QCOMPARE(logLines().size(), 2);
 }
 
 void tst_RemoteWindow::saveLog_data()
