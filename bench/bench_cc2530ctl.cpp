@@ -23,38 +23,6 @@ int rounds()
     return qEnvironmentVariableIsSet("BENCH_QUICK") ? 3 : 11;
 }
 
-// A state in which every parameter differs from the simulated module's first one.
-void changeEverything(SimulatedModule &module)
-{
-    const QList<QPair<quint16, QByteArray>> items {
-        { 0x0087, QByteArray::fromHex("00") },
-        { 0x0083, QByteArray::fromHex("3412") },
-        { 0x0084, QByteArray::fromHex("00000200") },
-        { 0x0411, QByteArray::fromHex("0900") },
-        { 0x0047, QByteArray::fromHex("1122334455667788") },
-        { 0x040B, QByteArray::fromHex("04") },
-        { 0x0410, QByteArray::fromHex("01") },
-        { 0x040F, QByteArray::fromHex("04") },
-        { 0x0413, QByteArray::fromHex("FF") },
-        { 0x0412, QByteArray::fromHex("01") },
-        { 0x002B, QByteArray::fromHex("0A") },
-        { 0x0414, QByteArray::fromHex("07") },
-        { 0x0403, QByteArray::fromHex("02") },
-        { 0x040C, QByteArray::fromHex("01") },
-        { 0x040E, QByteArray::fromHex("02") },
-        { 0x040D, QByteArray::fromHex("01") },
-        { 0x0417, QByteArray::fromHex("9900") },
-        { 0x0418, QByteArray::fromHex("1000") },
-        { 0x0405, QByteArray::fromHex("08") },
-        // Work mode MODBUS at offset 0, then every pin's function at its own offset.
-        { 0x0416, QByteArray::fromHex("04 00 0B 02 04 09 00 FF FF FF 02 08") },
-    };
-    for (const auto &[item, value] : items)
-        module.setNvItem(item, value);
-    module.setTxPowerCode(0x15);
-    module.setFrequencyDivisor(1600);
-}
-
 Profile firstState()
 {
     SimulatedModule a;
@@ -69,7 +37,7 @@ double timeRestore(const Profile &wanted, const std::function<LinkSettings()> &s
 {
     SimulatedModule module;
     module.start();
-    changeEverything(module);
+    module.changeEveryParameter();
     module.setUnansweredWrites(!answering);
     ModuleClient client(settings());
     client.open(module.devicePath());

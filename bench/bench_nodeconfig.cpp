@@ -1,11 +1,16 @@
 #include "benchsupport.h"
+#include "differencesdialog.h"
+#include "moduleprofile.h"
 #include "parameterwrites.h"
+#include "profile.h"
 #include "simulatedmodule.h"
 #include "widget.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <atomic>
 
@@ -132,6 +137,62 @@ QList<Row> parameterWrite(const Program &program)
                        .arg(failed) } };
 }
 
+// A full import: the module differs in every parameter from the file; from the click on "写入"
+// to the status that the read-back agrees.
+QList<Row> fullImport(const Program &program)
+{
+    const QString figure = QStringLiteral("Import of a profile, every parameter differs: "
+                                          "\"写入\" → verified");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("first.json"));
+    int written = 0;
+    QList<double> ms;
+    int failed = 0;
+    for (int run = 0; run < repeats(3, 1); ++run) {
+        SimulatedModule module;
+        QFile file(path);
+        if (!module.start() || !file.open(QIODevice::WriteOnly)
+            || file.write(ProfileFile::write(ModuleProfile::fromReply(module.deviceInfoReply())))
+                    <= 0) {
+            return { unavailable(figure) };
+        }
+        file.close();
+        module.changeEveryParameter();
+        const std::unique_ptr<Window> window = openWindow(program, module);
+        if (!window)
+            return { unavailable(figure) };
+        auto &widget = static_cast<Widget &>(window->widget());
+        widget.setProfileFileChoosers({}, [&path](QWidget *, const QString &) { return path; });
+        window->child<QPushButton>("importProfile")->click();
+        DifferencesDialog *dialog = nullptr;
+        if (!runUntil([&] { return (dialog = widget.findChild<DifferencesDialog *>()); }, 3000)) {
+            ++failed;
+            continue;
+        }
+        const Clock::time_point click = Clock::now();
+        dialog->findChild<QPushButton *>(QStringLiteral("writeButton"))->click();
+        const bool verified = runUntil(
+                [&] { return window->status().endsWith(QStringLiteral("项，校验一致")); }, 60000);
+        const Clock::time_point done = Clock::now();
+        if (!verified) {
+            ++failed;
+            continue;
+        }
+        written = window->status().section(u' ', 1, 1).toInt();
+        ms << msBetween(click, done);
+    }
+    const double value = median(ms);
+    return { { figure, QStringLiteral("%1 ms").arg(value, 0, 'f', 0), QStringLiteral("—"),
+               failed == 0 && written > 0,
+               QStringLiteral("%1 parameters written one exchange after another (each ends "
+                              "after the protocol's 300 ms of silence), then read back: %2 ms "
+                              "per exchange; n=%3, failed %4")
+                       .arg(written)
+                       .arg(written > 0 ? value / (written + 1) : 0, 0, 'f', 1)
+                       .arg(ms.size())
+                       .arg(failed) } };
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -144,6 +205,7 @@ int main(int argc, char *argv[])
     // An 8-byte delivery is logged as an RSSI report.
     program.parseLogLine = WindowDriver::lineBytes;
     program.ownScenarios = { { QStringLiteral("deviceread"), deviceRead },
-                             { QStringLiteral("paramwrite"), parameterWrite } };
+                             { QStringLiteral("paramwrite"), parameterWrite },
+                             { QStringLiteral("import"), fullImport } };
     return run(argc, argv, program);
 }

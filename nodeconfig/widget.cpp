@@ -15,6 +15,7 @@ Widget::Widget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::Widget)
     , worker(LinkSettings::nodeConfig())
+    , exportRead(worker)
 {
     ui->setupUi(this);
 
@@ -44,6 +45,7 @@ Widget::Widget(QWidget *parent)
     connect(&worker, &MyThread::comOpenSuccess, this, &Widget::isComOpen);
     connect(&worker, &MyThread::comOpenFailed, this, &Widget::showOpenFailure);
     connect(&worker, &MyThread::comLost, this, &Widget::comLost);
+    connect(&exportRead, &DeviceInfoRead::finished, this, &Widget::exportReadFinished);
 
     decodedChannel = 0;
     readSuccessCount = 0;
@@ -87,6 +89,7 @@ void Widget::isComOpen(bool success)
     // A close clicked between the open and this queued report has already closed the window.
     if (success && worker.stopRequested())
         return;
+    lastReply.clear();
     if (success) {
         ui->serialPortComboBox->setEnabled(false);
         ui->serialPortComboBox_2->setEnabled(false);
@@ -94,8 +97,14 @@ void Widget::isComOpen(bool success)
         ui->openCom_Button_2->setText(QStringLiteral("关闭串口"));
         ui->groupBox_2->setEnabled(true);
         ui->groupBox_6->setEnabled(true);
+        ui->exportProfile->setEnabled(true);
+        ui->importProfile->setEnabled(true);
         return;
     }
+
+    const QString interrupted = endProfileTasks();
+    if (!interrupted.isEmpty())
+        showStatus(interrupted, Tone::Fault);
 
     qDebug() << "Zarno:"
              << "com close";
@@ -111,6 +120,8 @@ void Widget::isComOpen(bool success)
     ui->left->setEnabled(false);
     ui->right->setEnabled(false);
     ui->others->setEnabled(false);
+    ui->exportProfile->setEnabled(false);
+    ui->importProfile->setEnabled(false);
 }
 
 void Widget::on_fresh_Button_clicked()
@@ -149,15 +160,16 @@ void Widget::on_serialPortComboBox_2_currentIndexChanged(int index)
 
 void Widget::showOpenFailure(const QString &reason)
 {
-    ui->portStatus->setText(QStringLiteral("打开失败：") + reason);
-    ui->portStatus->setToolTip(reason);
+    showStatus(QStringLiteral("打开失败：") + reason, Tone::Fault, reason);
 }
 
 void Widget::comLost(const QString &reason)
 {
+    const QString interrupted = endProfileTasks();
     isComOpen(false);
-    ui->portStatus->setText(QStringLiteral("连接断开：") + reason);
-    ui->portStatus->setToolTip(reason);
+    const QString lost = QStringLiteral("连接断开：") + reason;
+    showStatus(interrupted.isEmpty() ? lost : lost + QStringLiteral("；") + interrupted,
+               Tone::Fault, interrupted.isEmpty() ? reason : reason + u'\n' + interrupted);
 }
 
 void Widget::on_cleanDeviceInfo_clicked()
@@ -262,8 +274,7 @@ void Widget::toggleConnection()
     const ConnectAction action = ::toggleConnection(worker, ui->serialPortComboBox->currentText());
     if (action == ConnectAction::Nothing)
         return;
-    ui->portStatus->clear();
-    ui->portStatus->setToolTip(QString());
+    showStatus(QString(), Tone::Fault);
     if (action == ConnectAction::Stopping)
         isComOpen(false);
 }

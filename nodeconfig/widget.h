@@ -1,16 +1,23 @@
 #pragma once
 
+#include "deviceinforead.h"
 #include "mythread.h"
 #include "portwatcher.h"
+#include "profileimport.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+#include <memory>
+
 QT_BEGIN_NAMESPACE
 class QComboBox;
+class QDialog;
 class QLineEdit;
 namespace Ui {
 class Widget;
@@ -32,6 +39,11 @@ public:
 
     // Reset every parameter widget to its empty state; not a slot.
     void clearDeviceFields();
+
+    // Asks for the file to export to or import from, given a suggested path; an empty answer
+    // cancels. File dialogs unless tests put their own in.
+    using FileChooser = std::function<QString(QWidget *parent, const QString &suggested)>;
+    void setProfileFileChoosers(FileChooser save, FileChooser open);
 
     // Pin slots: called with the new item text at every index change of their list.
     // (Connected by connectPinForwarders; Qt 6 has no text variant of currentIndexChanged.)
@@ -104,6 +116,10 @@ private Q_SLOTS:
 
     void on_digi_api_build_button_clicked();
 
+    // Profiles of the module's configuration.
+    void on_exportProfile_clicked();
+    void on_importProfile_clicked();
+
 private:
     // Hands the frame to the worker as one transmission.
     void placeFrame(const QByteArray &frame);
@@ -130,6 +146,21 @@ private:
     void showPortTips();
     void toggleConnection();
 
+    enum class Tone { Fault, Busy, Done };
+    // The status label beside the read counter: what went wrong, or how a profile task went.
+    void showStatus(const QString &text, Tone tone, const QString &toolTip = QString());
+    void exportReadFinished(const QByteArray &reply);
+    void saveProfile(const QByteArray &reply);
+    void reviewImport();
+    void importProgress(const QString &nextKey);
+    void importVerified(const QStringList &notTaken);
+    void importUnanswered(ProfileImport::Stage stage);
+    // The setters' widgets and the buttons that send are unusable while an import runs, so
+    // that no frame of theirs goes out between its writes; the port row stays usable.
+    void setImportRunning(bool running);
+    // Ends an export or import when the port closes; says how far an import got.
+    QString endProfileTasks();
+
     Ui::Widget *ui;
     MyThread worker;
     PortWatcher portWatcher;
@@ -138,4 +169,12 @@ private:
     qint8 decodedChannel = 0;
     quint8 readSuccessCount = 0;
     bool fieldsUpdating = false;
+
+    // The last device-information reply accepted on this connection, exactly its bytes.
+    QByteArray lastReply;
+    DeviceInfoRead exportRead;
+    std::unique_ptr<ProfileImport> import;
+    QPointer<QDialog> importReview;
+    FileChooser chooseExportFile;
+    FileChooser chooseImportFile;
 };

@@ -22,12 +22,14 @@ void Widget::checkRxData()
 {
     // Every combo box below runs its setter; the flag keeps them from writing back.
     fieldsUpdating = true;
-    const auto found = DeviceInfoReply::scan(worker.takeRxData());
-    if (!found) {
+    const QByteArray received = worker.takeRxData();
+    const auto frame = DeviceInfoReply::findReply(received);
+    if (!frame) {
         fieldsUpdating = false;
         return;
     }
-    const DeviceInfoReply::DeviceInfo &info = *found;
+    lastReply = frame->toByteArray();
+    const DeviceInfoReply::DeviceInfo info = DeviceInfoReply::decode(*frame);
 
     // The order matters for the work mode, whose enabling rule runs where it changes: codes
     // 3–5 are shown before the pins, the transparent mode after the addresses.

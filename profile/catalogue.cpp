@@ -479,6 +479,13 @@ QString shownText(const Entry &entry, const DeviceInfo &info)
     return index ? entry.list.value(*index) : QString();
 }
 
+QString windowText(const Entry &entry, const QString &value)
+{
+    if (value.isEmpty() || (entry.write != Write::List && entry.write != Write::Pin))
+        return value;
+    return entry.list.value(entry.firstIndex + valuePosition(entry, value));
+}
+
 QByteArray frame(const Entry &entry, const QString &value)
 {
     switch (entry.write) {

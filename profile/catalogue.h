@@ -89,6 +89,10 @@ std::optional<QString> read(const Entry &entry, const DeviceInfoReply::RawFields
 // What the window shows for it; empty where the window selects no item.
 QString shownText(const Entry &entry, const DeviceInfoReply::DeviceInfo &info);
 
+// The window's list item for a checked value of a list or pin entry, the value itself for
+// the others; empty for an empty value.
+QString windowText(const Entry &entry, const QString &value);
+
 // The frame that writes a checked value.
 QByteArray frame(const Entry &entry, const QString &value);
 

@@ -72,4 +72,16 @@ QList<WriteStep> writePlan(const QList<Difference> &differences, ClearNetwork cl
     return steps;
 }
 
+QList<Transmission> transmissions(const QList<WriteStep> &plan)
+{
+    QList<Transmission> result;
+    for (const WriteStep &step : plan) {
+        if (step.key.isEmpty() && !result.isEmpty())
+            result.last().bytes += step.frame;
+        else
+            result.append({ step.key, step.frame });
+    }
+    return result;
+}
+
 } // namespace ModuleProfile

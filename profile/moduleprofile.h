@@ -53,4 +53,14 @@ enum class ClearNetwork {
 // setter sends it.
 QList<WriteStep> writePlan(const QList<Difference> &differences, ClearNetwork clear);
 
+struct Transmission
+{
+    QString key; // the parameter it writes
+    QByteArray bytes;
+};
+
+// A plan as the window's setters hand it to the link: a transmission per write, the
+// clear-network frame in the same transmission as the write before it.
+QList<Transmission> transmissions(const QList<WriteStep> &plan);
+
 } // namespace ModuleProfile

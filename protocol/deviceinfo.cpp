@@ -131,10 +131,14 @@ int fieldWidth(Field field)
     return span(field).width;
 }
 
-std::optional<QByteArrayView> findReply(QByteArrayView received)
+std::optional<QByteArrayView> findReply(QByteArrayView received, Diagnostics diagnostics)
 {
+    const auto print = [diagnostics](const char *line) {
+        if (diagnostics == Diagnostics::Print)
+            qDebug() << line;
+    };
     if (received.isEmpty()) {
-        qDebug() << "无数据返回";
+        print("无数据返回");
         return std::nullopt;
     }
     qsizetype start = 0;
@@ -147,14 +151,14 @@ std::optional<QByteArrayView> findReply(QByteArrayView received)
         if (reading.status != CommandFrame::Reading::Complete
             || CommandFrame::cmd0(candidate) != Cmd0 || CommandFrame::cmd1(candidate) != Cmd1
             || quint8(candidate.at(1)) < MinimumLength) {
-            qDebug() << "无效数据";
+            print("无效数据");
             continue;
         }
         if (!reading.intact) {
-            qDebug() << "校验错误";
+            print("校验错误");
             continue;
         }
-        qDebug() << "校验正确";
+        print("校验正确");
         return candidate.first(reading.length);
     }
     return std::nullopt;

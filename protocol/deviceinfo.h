@@ -118,8 +118,14 @@ struct DeviceInfo
 // Nothing after the accepted reply is looked at.
 std::optional<DeviceInfo> scan(QByteArrayView received);
 
-// The reply scan() takes, exactly its bytes; prints the same lines.
-std::optional<QByteArrayView> findReply(QByteArrayView received);
+enum class Diagnostics {
+    Print, // the debug lines of scan()
+    Quiet, // none, for a second look at bytes the window has scanned already
+};
+
+// The reply scan() takes, exactly its bytes.
+std::optional<QByteArrayView> findReply(QByteArrayView received,
+                                        Diagnostics diagnostics = Diagnostics::Print);
 
 // Of an intact reply of at least MinimumLength + 5 bytes.
 RawFields rawFields(QByteArrayView frame);

@@ -91,6 +91,33 @@ ModuleModel::ModuleModel()
     m_nv.insert(NvExtPanId, QByteArray::fromHex("EF CD AB 89 67 45 23 01"));
 }
 
+void ModuleModel::changeEveryParameter()
+{
+    m_nv.insert(NvNodeType, QByteArray::fromHex("00")); // Coordinator
+    m_nv.insert(NvPanId, QByteArray::fromHex("34 12"));
+    m_nv.insert(NvChannelMask, QByteArray::fromHex("00 00 00 02")); // channel 25
+    m_nv.insert(NvShortAddress, QByteArray::fromHex("09 00"));
+    m_nv.insert(NvExtPanId, QByteArray::fromHex("11 22 33 44 55 66 77 88"));
+    m_nv.insert(NvBaudRate, QByteArray::fromHex("04")); // 115200
+    m_nv.insert(NvParity, QByteArray::fromHex("01")); // odd
+    m_nv.insert(NvStopBits, QByteArray::fromHex("04")); // 2
+    m_nv.insert(NvUartTimeout, QByteArray::fromHex("FF"));
+    m_nv.insert(NvSleepMode, QByteArray::fromHex("01")); // IO-controlled
+    m_nv.insert(NvSleepCycle, QByteArray::fromHex("0A")); // 5
+    m_nv.insert(NvWorkTime, QByteArray::fromHex("07"));
+    m_nv.insert(NvSendMode, QByteArray::fromHex("02")); // point to point
+    m_nv.insert(NvAddressMode, QByteArray::fromHex("01")); // ASCII
+    m_nv.insert(NvSourceOutput, QByteArray::fromHex("02")); // yes
+    m_nv.insert(NvSendAddressMode, QByteArray::fromHex("01")); // long address
+    m_nv.insert(NvDestAddress, QByteArray::fromHex("99 00"));
+    m_nv.insert(NvAutoSendTime, QByteArray::fromHex("10 00"));
+    m_nv.insert(NvDivider, QByteArray::fromHex("08"));
+    // MODBUS mode, then every pin's function at its own offset.
+    m_nv.insert(NvIoConfig, QByteArray::fromHex("04 00 0B 02 04 09 00 FF FF FF 02 08"));
+    m_txPower = 0x15;
+    m_frequencyDivisor = 1600;
+}
+
 QByteArray ModuleModel::nvItem(quint16 item) const
 {
     return m_nv.value(item);

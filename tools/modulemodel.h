@@ -14,6 +14,9 @@ public:
     // A module as the tests expect to find it: Router, PAN ID 1A2B, short address 0001,
     // channel 15, API mode with four pins in use.
     ModuleModel();
+    // Every parameter to a value other than the first state's (the MAC address and version
+    // stay): coordinator, PAN ID 1234, channel 25, MODBUS mode, every pin changed, and so on.
+    void changeEveryParameter();
 
     QByteArray nvItem(quint16 item) const;
     void setNvItem(quint16 item, const QByteArray &value);

@@ -160,6 +160,11 @@ void SimulatedModule::setVersion(quint8 version)
     withState([version](State &s) { s.model.setVersion(version); });
 }
 
+void SimulatedModule::changeEveryParameter()
+{
+    withState([](State &s) { s.model.changeEveryParameter(); });
+}
+
 QByteArray SimulatedModule::deviceInfoReply() const
 {
     return withState([](State &s) { return s.model.deviceInfoReply(); });

@@ -41,6 +41,8 @@ public:
     quint16 frequencyDivisor() const;
     void setMacAddress(const QByteArray &eightBytesLowFirst);
     void setVersion(quint8 version);
+    // Every parameter to a value other than the first state's (ModuleModel).
+    void changeEveryParameter();
     // The device-information reply for the current state (LEN 57).
     QByteArray deviceInfoReply() const;
 

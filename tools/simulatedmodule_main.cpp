@@ -81,6 +81,9 @@ int main(int argc, char *argv[])
                            "SIGTERM."));
     parser.addHelpOption();
     parser.addOptions({
+            { QStringLiteral("other-state"),
+              QStringLiteral("Start with every parameter changed from the usual first state (a "
+                             "second module to import or restore a profile onto).") },
             { QStringLiteral("silent"), QStringLiteral("Answer nothing.") },
             { QStringLiteral("split"), QStringLiteral("Send each reply in N pieces, GAP ms apart."),
               QStringLiteral("N:GAP") },
@@ -125,6 +128,7 @@ int main(int argc, char *argv[])
         fail(QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first()));
 
     // Every option is checked before the module's thread starts.
+    const bool otherState = parser.isSet(QStringLiteral("other-state"));
     const bool silent = parser.isSet(QStringLiteral("silent"));
     int splitPieces = 1;
     int splitGap = 0;
@@ -179,6 +183,8 @@ int main(int argc, char *argv[])
     QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 
     SimulatedModule module;
+    if (otherState)
+        module.changeEveryParameter();
     module.setSilent(silent);
     module.setReplySplit(splitPieces, splitGap);
     module.setGarbageBeforeReply(garbageBefore);

@@ -1,0 +1,28 @@
+#include "deviceinforead.h"
+
+#include "deviceinfo.h"
+#include "modulecommands.h"
+#include "mythread.h"
+
+DeviceInfoRead::DeviceInfoRead(MyThread &worker, QObject *parent)
+    : QObject(parent)
+    , m_worker(worker)
+{
+    connect(&worker, &MyThread::exchangeFinished, this, &DeviceInfoRead::onExchangeFinished);
+}
+
+void DeviceInfoRead::start()
+{
+    m_running = true;
+    m_worker.submit(ModuleCommand::readDeviceInfoFrame());
+}
+
+void DeviceInfoRead::onExchangeFinished(const QByteArray &sent, const QByteArray &reply)
+{
+    if (!m_running || sent != ModuleCommand::readDeviceInfoFrame())
+        return;
+    m_running = false;
+    // The window's decoder has printed its lines for these bytes already.
+    const auto frame = DeviceInfoReply::findReply(reply, DeviceInfoReply::Diagnostics::Quiet);
+    emit finished(frame ? frame->toByteArray() : QByteArray());
+}

@@ -1,0 +1,339 @@
+// Export and import of a module's configuration through the real window, against simulated
+// modules on pseudo-terminals.
+#include "widget.h"
+
+#include "commandframe.h"
+#include "differencesdialog.h"
+#include "moduleprofile.h"
+#include "profile.h"
+#include "simulatedmodule.h"
+#include "windowdriver.h"
+
+#include <QFile>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QByteArray ReadRequest = QByteArray::fromHex("FE 00 21 15 34");
+const QByteArray ClearNetwork = QByteArray::fromHex("FE 05 21 09 03 00 00 01 02 2D");
+// Writes back to the first state of the simulated module, computed by hand.
+const QByteArray RouterThenClear =
+        QByteArray::fromHex("FE 05 21 09 87 00 00 01 01 AA") + ClearNetwork;
+const QByteArray PanId1A2BThenClear =
+        QByteArray::fromHex("FE 06 21 09 83 00 00 02 2B 1A 9E") + ClearNetwork;
+const QByteArray Channel15ThenClear =
+        QByteArray::fromHex("FE 08 21 09 84 00 00 04 00 80 00 00 20") + ClearNetwork;
+const QByteArray ShortAddress0001 = QByteArray::fromHex("FE 06 21 09 11 04 00 02 01 00 38");
+
+constexpr int EveryParameter = 30;
+// Thirty writes of at least 300 ms each, and the reads.
+constexpr int ImportTimeoutMs = 30000;
+
+Profile profileOf(const SimulatedModule &module)
+{
+    return ModuleProfile::fromReply(module.deviceInfoReply());
+}
+
+} // namespace
+
+class tst_NodeConfigProfiles : public QObject, public WindowTest<Widget>
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void exportThenImportOntoAnotherModule();
+    void importWritesOnlyWhatDiffers();
+    void cancelWritesNothing();
+    void refusedFileWritesNothing_data();
+    void refusedFileWritesNothing();
+    void exportToUnwritableFile();
+    void ignoredItemIsNamed();
+    void interruptedImport_data();
+    void interruptedImport();
+
+private:
+    void click(const char *button) const;
+    // Clicks import and waits for the review; none when it does not show.
+    DifferencesDialog *startImport(const QString &path) const;
+    void writeAndWait(DifferencesDialog *dialog, const QString &status) const;
+    // What the parameter fields show, by object name.
+    QMap<QString, QString> fields() const;
+
+    QTemporaryDir dir;
+    QString chosenFile;
+};
+
+void tst_NodeConfigProfiles::init()
+{
+    QVERIFY(dir.isValid());
+    QVERIFY(showWindow());
+    const auto choose = [this](QWidget *, const QString &) { return chosenFile; };
+    window->setProfileFileChoosers(choose, choose);
+}
+
+void tst_NodeConfigProfiles::cleanup()
+{
+    window.reset();
+}
+
+void tst_NodeConfigProfiles::click(const char *button) const
+{
+    auto *widget = child<QPushButton>(QString::fromLatin1(button));
+    QVERIFY(widget->isEnabled());
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+DifferencesDialog *tst_NodeConfigProfiles::startImport(const QString &path) const
+{
+    const_cast<tst_NodeConfigProfiles *>(this)->chosenFile = path;
+    click("importProfile");
+    DifferencesDialog *dialog = nullptr;
+    const bool shown = QTest::qWaitFor([&] {
+        dialog = window->findChild<DifferencesDialog *>();
+        return dialog && dialog->isVisible();
+    });
+    return shown ? dialog : nullptr;
+}
+
+void tst_NodeConfigProfiles::writeAndWait(DifferencesDialog *dialog, const QString &status) const
+{
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")),
+                      Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(this->status(), status, ImportTimeoutMs);
+}
+
+QMap<QString, QString> tst_NodeConfigProfiles::fields() const
+{
+    QMap<QString, QString> shown;
+    for (QComboBox *list : window->findChildren<QComboBox *>())
+        shown.insert(list->objectName(), list->currentText());
+    for (QLineEdit *edit : window->findChildren<QLineEdit *>())
+        shown.insert(edit->objectName(), edit->text());
+    for (const char *other : { "serialPortComboBox", "serialPortComboBox_2", "SuccessTimer",
+                               "MACAddr", "lineEdit", "" })
+        shown.remove(QString::fromLatin1(other));
+    return shown;
+}
+
+void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
+{
+    SimulatedModule a;
+    SimulatedModule b;
+    QVERIFY(a.start() && b.start());
+    a.setMacAddress(QByteArray::fromHex("0102030405060708"));
+    b.changeEveryParameter();
+
+    QVERIFY(!child<QPushButton>("exportProfile")->isEnabled());
+    QVERIFY(!child<QPushButton>("importProfile")->isEnabled());
+    QVERIFY(openPort(a.devicePath()));
+    // Nothing read on this connection yet: the export reads first.
+    chosenFile = dir.filePath(QStringLiteral("a.json"));
+    click("exportProfile");
+    QTRY_COMPARE(status(), QStringLiteral("已导出到 a.json"));
+    QCOMPARE(a.received(), ReadRequest);
+    QFile file(chosenFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const auto exported = ProfileFile::parse(file.readAll(), nullptr);
+    QVERIFY(exported);
+    QCOMPARE(*exported, profileOf(a));
+    QCOMPARE(exported->module.mac, QStringLiteral("0807060504030201"));
+    const QMap<QString, QString> shownForA = fields();
+    clickOpenButton();
+    QTRY_COMPARE(buttonText(), Closed);
+
+    QVERIFY(openPort(b.devicePath()));
+    DifferencesDialog *dialog = startImport(chosenFile);
+    QVERIFY(dialog);
+    const auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("differences"));
+    QCOMPARE(table->rowCount(), EveryParameter);
+    const QStringList nodeTypeRow { table->item(0, 0)->text(), table->item(0, 1)->text(),
+                                    table->item(0, 2)->text() };
+    QCOMPARE(nodeTypeRow, QStringList({ "节点类型", "Coordinator", "Router" }));
+    // While the import runs, no setter can send.
+    QVERIFY(!child<QComboBox>("NodeType")->isEnabled());
+    QVERIFY(!child<QPushButton>("readDeviceInfo")->isEnabled());
+    b.clearReceived();
+
+    writeAndWait(dialog, QStringLiteral("已写入 %1 项，校验一致").arg(EveryParameter));
+    QVERIFY(ModuleProfile::differences(profileOf(b), profileOf(a)).isEmpty());
+    QCOMPARE(fields(), shownForA);
+    QVERIFY(child<QComboBox>("NodeType")->isEnabled());
+
+    // On the wire: the writes, one transmission each with the clear-network frame where the
+    // setter adds it, and the read-back.
+    const QByteArray wire = b.received();
+    QVERIFY(wire.startsWith(RouterThenClear + PanId1A2BThenClear));
+    QVERIFY(wire.contains(Channel15ThenClear));
+    QVERIFY(wire.contains(ShortAddress0001));
+    QVERIFY(wire.endsWith(ReadRequest));
+    int frames = 0;
+    for (const CommandFrame::Segment &segment : CommandFrame::segments(wire)) {
+        QCOMPARE(segment.kind, CommandFrame::Segment::Frame);
+        ++frames;
+    }
+    QCOMPARE(frames, EveryParameter + 3 + 1);
+}
+
+void tst_NodeConfigProfiles::importWritesOnlyWhatDiffers()
+{
+    SimulatedModule b;
+    QVERIFY(b.start());
+    const Profile first = profileOf(b);
+    b.setNvItem(0x0411, QByteArray::fromHex("0900")); // short address 0009
+    b.setNvItem(0x0087, QByteArray::fromHex("00")); // coordinator
+    QFile file(dir.filePath(QStringLiteral("first.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ProfileFile::write(first)) > 0);
+    file.close();
+
+    QVERIFY(openPort(b.devicePath()));
+    DifferencesDialog *dialog = startImport(file.fileName());
+    QVERIFY(dialog);
+    QCOMPARE(b.received(), ReadRequest);
+    writeAndWait(dialog, QStringLiteral("已写入 2 项，校验一致"));
+    QCOMPARE(b.received().toHex(' '),
+             (ReadRequest + RouterThenClear + ShortAddress0001 + ReadRequest).toHex(' '));
+    QCOMPARE(child<QLineEdit>("ShortAddr")->text(), QStringLiteral("0001"));
+    QCOMPARE(child<QComboBox>("NodeType")->currentText(), QStringLiteral("Router"));
+}
+
+void tst_NodeConfigProfiles::cancelWritesNothing()
+{
+    SimulatedModule b;
+    QVERIFY(b.start());
+    b.changeEveryParameter();
+    QFile file(dir.filePath(QStringLiteral("one.json")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"format": "cc2530-profile", "version": 1, "parameters": {"channel": 11}})");
+    file.close();
+
+    QVERIFY(openPort(b.devicePath()));
+    DifferencesDialog *dialog = startImport(file.fileName());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QTableWidget *>()->rowCount(), 1);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")),
+                      Qt::LeftButton);
+    QTRY_COMPARE(status(), QStringLiteral("已取消导入，未写入"));
+    QTest::qWait(400);
+    QCOMPARE(b.received(), ReadRequest);
+    QVERIFY(child<QComboBox>("channel")->isEnabled());
+}
+
+void tst_NodeConfigProfiles::refusedFileWritesNothing_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: no such file
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("not JSON") << QByteArray("{\n\"format\": ") << QStringLiteral("line 2");
+    QTest::newRow("unknown key") << QByteArray(R"({"format": "cc2530-profile", "version": 1,
+                              "parameters": {"chanel": 11}})")
+                                 << QStringLiteral("channel");
+    QTest::newRow("out of range") << QByteArray(R"({"format": "cc2530-profile", "version": 1,
+                              "parameters": {"channel": 27, "panId": "1A2B"}})")
+                                  << QStringLiteral("out of range");
+    QTest::newRow("missing") << QByteArray() << QString();
+}
+
+void tst_NodeConfigProfiles::refusedFileWritesNothing()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+
+    SimulatedModule b;
+    QVERIFY(b.start());
+    const QString path = dir.filePath(QStringLiteral("refused.json"));
+    QFile::remove(path);
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    QVERIFY(openPort(b.devicePath()));
+    chosenFile = path;
+    click("importProfile");
+    QVERIFY(status().startsWith(QStringLiteral("导入失败")));
+    QVERIFY2(status().contains(reason), qPrintable(status()));
+    QTest::qWait(400);
+    QCOMPARE(b.received(), QByteArray());
+    QVERIFY(!window->findChild<DifferencesDialog *>());
+}
+
+void tst_NodeConfigProfiles::exportToUnwritableFile()
+{
+    SimulatedModule a;
+    QVERIFY(a.start());
+    QVERIFY(openPort(a.devicePath()));
+    chosenFile = dir.filePath(QStringLiteral("no-such-folder/a.json"));
+    click("exportProfile");
+    QTRY_VERIFY(status().startsWith(QStringLiteral("导出失败：")));
+    QVERIFY(!QFile::exists(chosenFile));
+    QCOMPARE(buttonText(), Open);
+    QVERIFY(child<QPushButton>("exportProfile")->isEnabled());
+}
+
+void tst_NodeConfigProfiles::ignoredItemIsNamed()
+{
+    SimulatedModule b;
+    QVERIFY(b.start());
+    const QString path = dir.filePath(QStringLiteral("first.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ProfileFile::write(profileOf(b))) > 0);
+    file.close();
+    b.changeEveryParameter();
+    b.setIgnoredNvItems({ 0x0084 }); // the channel mask
+
+    QVERIFY(openPort(b.devicePath()));
+    DifferencesDialog *dialog = startImport(path);
+    QVERIFY(dialog);
+    writeAndWait(dialog, QStringLiteral("已发送 %1 项，1 项未生效：无线频点").arg(EveryParameter));
+    // The field shows what the module holds, not what was written.
+    QCOMPARE(child<QComboBox>("channel")->currentText(), QStringLiteral("0x19"));
+}
+
+void tst_NodeConfigProfiles::interruptedImport_data()
+{
+    QTest::addColumn<bool>("hangUp"); // else the close button
+
+    QTest::newRow("line lost") << true;
+    QTest::newRow("port closed") << false;
+}
+
+void tst_NodeConfigProfiles::interruptedImport()
+{
+    QFETCH(bool, hangUp);
+
+    SimulatedModule b;
+    QVERIFY(b.start());
+    const QString path = dir.filePath(QStringLiteral("first.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ProfileFile::write(profileOf(b))) > 0);
+    file.close();
+    b.changeEveryParameter();
+
+    QVERIFY(openPort(b.devicePath()));
+    DifferencesDialog *dialog = startImport(path);
+    QVERIFY(dialog);
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")),
+                      Qt::LeftButton);
+    QTRY_VERIFY(status().startsWith(QStringLiteral("正在写入 3/")));
+    if (hangUp)
+        b.hangUp();
+    else
+        clickOpenButton();
+    QTRY_COMPARE(buttonText(), Closed);
+    const QString said = QStringLiteral("导入中断：已发送 3/%1 项，未校验").arg(EveryParameter);
+    QVERIFY2(hangUp ? status().endsWith(QStringLiteral("；") + said) : status() == said,
+             qPrintable(status()));
+    // Closed and truthful: the fields are empty, and usable again at the next open.
+    QCOMPARE(child<QComboBox>("NodeType")->currentIndex(), 0);
+    QVERIFY(!child<QComboBox>("NodeType")->testAttribute(Qt::WA_ForceDisabled));
+    QVERIFY(!child<QPushButton>("importProfile")->isEnabled());
+    QTest::qWait(500);
+    QVERIFY(status().contains(said));
+}
+
+QTEST_MAIN(tst_NodeConfigProfiles)
+#include "tst_nodeconfigprofiles.moc"
