@@ -32,9 +32,12 @@ Widget::Widget(QWidget *parent)
     logFont.setStyleStrategy(
             QFont::StyleStrategy(logFont.styleStrategy() | QFont::PreferNoShaping));
     ui->RssiTestDisplay->setFont(logFont);
+    // Every repaint of the log moves its scroll bar. Filled, the bar covers what is behind it,
+    // so that the group box around the log is not painted again with it.
+    ui->RssiTestDisplay->verticalScrollBar()->setAutoFillBackground(true);
     logEditBlock = QTextCursor(ui->RssiTestDisplay->document());
     logRepaint.setSingleShot(true);
-    logRepaint.setInterval(40);
+    logRepaint.setInterval(LogRepaintMs);
     connect(&logRepaint, &QTimer::timeout, this, [this] {
         flushLog();
         ui->RssiTestDisplay->viewport()->setUpdatesEnabled(true);
@@ -339,8 +342,8 @@ void Widget::displayRxData()
     QTextBrowser *log = ui->RssiTestDisplay;
     // A stream arrives in a delivery every millisecond or two, and laying out and painting
     // each line on its own costs more than all the rest. So the log's text is repainted at
-    // most every 40 ms, and until then its document stays inside one edit block: every line
-    // is in the text at once, the layout runs once for all of them. The first line of a
+    // most every LogRepaintMs, and until then its document stays inside one edit block: every
+    // line is in the text at once, the layout runs once for all of them. The first line of a
     // document is laid out on its own (a change that is the whole document is laid out in
     // steps).
     if (!logRepaint.isActive()) {

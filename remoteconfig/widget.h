@@ -36,8 +36,11 @@ public:
     // The frame of the most recent successful build: what the send button hands over.
     const QByteArray &builtFrameBytes() const { return frameBytes; }
 
+    // New log lines wait this long before they are laid out and painted, all at once: ten
+    // repaints a second keep a stream cheap and still look live.
+    static constexpr int LogRepaintMs = 100;
     // Lays out the log lines taken since the last repaint now; otherwise the next repaint
-    // does, at most 40 ms after the first of them.
+    // does, at most LogRepaintMs after the first of them.
     void flushLog();
 
     // Writes the log as UTF-8 text, a line break after each line. A file that cannot be
