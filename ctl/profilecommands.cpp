@@ -8,7 +8,6 @@
 #include "moduleprofile.h"
 #include "profile.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 #include <optional>
@@ -40,13 +39,8 @@ Reading readModule(ModuleClient &client, const QString &port)
 
 std::optional<Profile> loadProfile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Console::err(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-        return std::nullopt;
-    }
     QStringList errors;
-    const auto profile = ProfileFile::parse(file.readAll(), &errors);
+    const auto profile = ProfileFile::load(path, &errors);
     for (const QString &error : std::as_const(errors))
         Console::err(QStringLiteral("%1: %2").arg(path, error));
     return profile;

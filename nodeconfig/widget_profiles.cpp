@@ -8,7 +8,6 @@
 #include "ui_widget.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -114,15 +113,9 @@ void Widget::on_importProfile_clicked()
                                            ProfileFilter);
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        showStatus(QStringLiteral("导入失败：") + file.errorString(), Tone::Fault,
-                   QStringLiteral("导入失败：%1\n%2").arg(file.errorString(), path));
-        return;
-    }
     // The whole file is checked before anything is sent.
     QStringList errors;
-    const std::optional<Profile> wanted = ProfileFile::parse(file.readAll(), &errors);
+    const std::optional<Profile> wanted = ProfileFile::load(path, &errors);
     if (!wanted) {
         const QString more = errors.size() > 1
                 ? QStringLiteral("（另有 %1 处）").arg(errors.size() - 1)

@@ -2,6 +2,7 @@
 
 #include "catalogue.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -259,6 +260,24 @@ std::optional<Profile> parse(const QByteArray &json, QStringList *errors)
     if (!faults.isEmpty())
         return std::nullopt;
     return profile;
+}
+
+std::optional<Profile> load(const QString &path, QStringList *errors)
+{
+    const auto refuse = [errors](const QString &why) -> std::optional<Profile> {
+        if (errors)
+            *errors = QStringList { why };
+        return std::nullopt;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("cannot read: ") + file.errorString());
+    if (file.size() > MaxFileBytes) {
+        return refuse(QStringLiteral("%1 bytes: larger than a profile can be (%2 bytes at most)")
+                              .arg(file.size())
+                              .arg(MaxFileBytes));
+    }
+    return parse(file.read(MaxFileBytes), errors);
 }
 
 QByteArray write(const Profile &profile)

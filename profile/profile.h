@@ -58,6 +58,13 @@ inline constexpr int Version = 1;
 // errors holds one English message per fault.
 std::optional<Profile> parse(const QByteArray &json, QStringList *errors);
 
+// A profile is a few kilobytes; a larger file is refused unread.
+inline constexpr qint64 MaxFileBytes = 64 * 1024;
+
+// Reads and parses the file at path; with any fault none, and errors holds one English
+// message per fault (a file that cannot be read, is too large, or does not parse).
+std::optional<Profile> load(const QString &path, QStringList *errors);
+
 // Keys in catalogue order, hex digits in upper case; parse() gives the profile back.
 QByteArray write(const Profile &profile);
 

@@ -63,6 +63,8 @@ private:
     void writeAndWait(DifferencesDialog *dialog, const QString &status) const;
     // What the parameter fields show, by object name.
     QMap<QString, QString> fields() const;
+    // The profile of the module's present state in a file; its path.
+    QString saveProfileOf(const SimulatedModule &module);
 
     QTemporaryDir dir;
     QString chosenFile;
@@ -118,6 +120,14 @@ QMap<QString, QString> tst_NodeConfigProfiles::fields() const
                                "MACAddr", "lineEdit", "" })
         shown.remove(QString::fromLatin1(other));
     return shown;
+}
+
+QString tst_NodeConfigProfiles::saveProfileOf(const SimulatedModule &module)
+{
+    QFile file(dir.filePath(QStringLiteral("first.json")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(ProfileFile::write(profileOf(module))) <= 0)
+        return QString();
+    return file.fileName();
 }
 
 void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
@@ -183,15 +193,12 @@ void tst_NodeConfigProfiles::importWritesOnlyWhatDiffers()
 {
     SimulatedModule b;
     QVERIFY(b.start());
-    const Profile first = profileOf(b);
+    const QString path = saveProfileOf(b);
     b.setNvItem(0x0411, QByteArray::fromHex("0900")); // short address 0009
     b.setNvItem(0x0087, QByteArray::fromHex("00")); // coordinator
-    QFile file(dir.filePath(QStringLiteral("first.json")));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ProfileFile::write(first)) > 0);
-    file.close();
 
     QVERIFY(openPort(b.devicePath()));
-    DifferencesDialog *dialog = startImport(file.fileName());
+    DifferencesDialog *dialog = startImport(path);
     QVERIFY(dialog);
     QCOMPARE(b.received(), ReadRequest);
     writeAndWait(dialog, QStringLiteral("已写入 2 项，校验一致"));
@@ -235,7 +242,8 @@ void tst_NodeConfigProfiles::refusedFileWritesNothing_data()
     QTest::newRow("out of range") << QByteArray(R"({"format": "cc2530-profile", "version": 1,
                               "parameters": {"channel": 27, "panId": "1A2B"}})")
                                   << QStringLiteral("out of range");
-    QTest::newRow("missing") << QByteArray() << QString();
+    QTest::newRow("too large") << QByteArray(70000, ' ') + "{}" << QStringLiteral("larger than");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("cannot read");
 }
 
 void tst_NodeConfigProfiles::refusedFileWritesNothing()
@@ -278,10 +286,7 @@ void tst_NodeConfigProfiles::ignoredItemIsNamed()
 {
     SimulatedModule b;
     QVERIFY(b.start());
-    const QString path = dir.filePath(QStringLiteral("first.json"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ProfileFile::write(profileOf(b))) > 0);
-    file.close();
+    const QString path = saveProfileOf(b);
     b.changeEveryParameter();
     b.setIgnoredNvItems({ 0x0084 }); // the channel mask
 
@@ -307,10 +312,7 @@ void tst_NodeConfigProfiles::interruptedImport()
 
     SimulatedModule b;
     QVERIFY(b.start());
-    const QString path = dir.filePath(QStringLiteral("first.json"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ProfileFile::write(profileOf(b))) > 0);
-    file.close();
+    const QString path = saveProfileOf(b);
     b.changeEveryParameter();
 
     QVERIFY(openPort(b.devicePath()));
