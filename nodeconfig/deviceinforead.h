@@ -17,7 +17,6 @@ public:
 
     // Submits the read request; finished follows when its exchange is over.
     void start();
-    bool running() const { return m_running; }
     // Forgets the read: no finished for it.
     void cancel() { m_running = false; }
 

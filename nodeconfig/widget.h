@@ -158,6 +158,8 @@ private:
     // The setters' widgets and the buttons that send are unusable while an import runs, so
     // that no frame of theirs goes out between its writes; the port row stays usable.
     void setImportRunning(bool running);
+    // The import is over: nothing more of it is submitted, the widgets are usable again.
+    void endImport();
     // Ends an export or import when the port closes; says how far an import got.
     QString endProfileTasks();
 

@@ -124,7 +124,7 @@ void Widget::on_importProfile_clicked()
                    path + u'\n' + errors.join(u'\n'));
         return;
     }
-    import = std::make_unique<ProfileImport>(worker, *wanted);
+    import = std::make_unique<ProfileImport>(worker, *wanted, this);
     connect(import.get(), &ProfileImport::reviewReady, this, &Widget::reviewImport);
     connect(import.get(), &ProfileImport::progress, this, &Widget::importProgress);
     connect(import.get(), &ProfileImport::verified, this, &Widget::importVerified);
@@ -138,8 +138,7 @@ void Widget::reviewImport()
 {
     const QList<ModuleProfile::Difference> &differences = import->differences();
     if (differences.isEmpty()) {
-        import.reset();
-        setImportRunning(false);
+        endImport();
         showStatus(QStringLiteral("模块与文件一致，未写入"), Tone::Done);
         return;
     }
@@ -163,8 +162,7 @@ void Widget::reviewImport()
             import->write();
             return;
         }
-        import.reset();
-        setImportRunning(false);
+        endImport();
         showStatus(QStringLiteral("已取消导入，未写入"), Tone::Done);
     });
     dialog->open();
@@ -182,8 +180,7 @@ void Widget::importProgress(const QString &nextKey)
 void Widget::importVerified(const QStringList &notTaken)
 {
     const int written = import->written();
-    import.reset();
-    setImportRunning(false);
+    endImport();
     if (notTaken.isEmpty()) {
         showStatus(QStringLiteral("已写入 %1 项，校验一致").arg(written), Tone::Done);
         return;
@@ -198,13 +195,20 @@ void Widget::importVerified(const QStringList &notTaken)
 void Widget::importUnanswered(ProfileImport::Stage stage)
 {
     const int written = import->written();
-    import.reset();
-    setImportRunning(false);
+    endImport();
     if (stage == ProfileImport::Stage::Reading)
         showStatus(QStringLiteral("导入失败：模块无应答，未写入"), Tone::Fault);
     else
         showStatus(QStringLiteral("已发送 %1 项，读回时模块无应答，未校验").arg(written),
                    Tone::Fault);
+}
+
+void Widget::endImport()
+{
+    // Mostly reached from one of the import's own signals: it is deleted once that is over.
+    import->stop();
+    import.release()->deleteLater();
+    setImportRunning(false);
 }
 
 void Widget::setImportRunning(bool running)
@@ -229,9 +233,7 @@ QString Widget::endProfileTasks()
     const ProfileImport::Stage stage = import->stage();
     const int written = import->written();
     const int total = import->total();
-    import->stop();
-    import.reset();
-    setImportRunning(false);
+    endImport();
     if (stage == ProfileImport::Stage::Writing || stage == ProfileImport::Stage::Verifying)
         return QStringLiteral("导入中断：已发送 %1/%2 项，未校验").arg(written).arg(total);
     return QStringLiteral("导入中断：未写入");
