@@ -5,8 +5,14 @@
 #include "portaccess.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <utility>
+
+#ifdef Q_OS_UNIX
+#    include <cerrno>
+#    include <poll.h>
+#endif
 
 namespace {
 
@@ -14,11 +20,34 @@ constexpr int WriteTimeoutMs = 50;
 constexpr int UnaskedSilenceMs = 5;
 constexpr qsizetype UnaskedDeliveryCap = 200;
 
-// Errors after which the device is gone (unplugged adapter, hung-up line). Time-outs and
+// Errors after which the device may be gone (unplugged adapter, hung-up line). Time-outs and
 // operations a pseudo-terminal does not support leave the connection up.
-bool meansDeviceGone(QSerialPort::SerialPortError error)
+bool mayMeanDeviceGone(QSerialPort::SerialPortError error)
 {
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+}
+
+// Asks the line itself whether it is down. The serial library reports a read that finds
+// nothing as an error, with whatever errno an earlier call left: it happens when the bytes
+// that woke the read were purged before a write. A hung-up tty (the adapter unplugged, the
+// other side of a pseudo-terminal closed) shows POLLHUP for good and reads nothing for ever.
+bool lineIsDown(const QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    pollfd line {};
+    line.fd = port.handle();
+    line.events = POLLIN;
+    int ready = 0;
+    do {
+        ready = ::poll(&line, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0 || (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return true;
+    return !QFileInfo::exists(portDevicePath(port.portName()));
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
 }
 
 // Why the open failed, in words the user can act on.
@@ -212,8 +241,15 @@ void LinkSession::onTimeout()
 
 void LinkSession::onError(QSerialPort::SerialPortError error)
 {
-    if (m_phase == State::Closed || !meansDeviceGone(error))
+    if (m_phase == State::Closed || !mayMeanDeviceGone(error))
         return;
+    if (!lineIsDown(m_port)) {
+        m_port.clearError();
+        // A ResourceError has switched reading off; setting the buffer size switches it on.
+        if (error == QSerialPort::ResourceError)
+            m_port.setReadBufferSize(m_port.readBufferSize());
+        return;
+    }
     // The port's error text is often a stale errno here ("Inappropriate ioctl for device"
     // after a hang-up): it goes to the debug output, the window gets a plain reason.
     qDebug() << "Zarno:"

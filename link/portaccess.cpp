@@ -2,11 +2,14 @@
 
 #include <QFileInfo>
 
+QString portDevicePath(const QString &portName)
+{
+    return QFileInfo(portName).isAbsolute() ? portName : QStringLiteral("/dev/") + portName;
+}
+
 std::optional<PortPermissionProblem> portPermissionProblem(const QString &portName)
 {
-    // Port names without a path are device names under /dev on Unix.
-    const QFileInfo device(QFileInfo(portName).isAbsolute() ? portName
-                                                            : QStringLiteral("/dev/") + portName);
+    const QFileInfo device(portDevicePath(portName));
     if (!device.exists() || device.isWritable())
         return std::nullopt;
     PortPermissionProblem problem { device.filePath(), QString() };

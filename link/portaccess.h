@@ -12,6 +12,9 @@ struct PortPermissionProblem
     QString group;
 };
 
+// The device node of a port name: names without a path are device names under /dev on Unix.
+QString portDevicePath(const QString &portName);
+
 // Looked at after an open failed for lack of permission; none when the device is writable,
 // missing, or the failure was another one.
 std::optional<PortPermissionProblem> portPermissionProblem(const QString &portName);

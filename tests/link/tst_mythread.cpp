@@ -2,7 +2,9 @@
 #include "mythread.h"
 #include "simulatedmodule.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
+#include <QSemaphore>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
@@ -88,6 +90,7 @@ private Q_SLOTS:
     void streamIsDeliveredWithoutLossInCappedDeliveries();
     void stopWhileWaitingForReply();
     void hangUpEndsTheRun();
+    void answerPurgedBeforeItsReadIsNoLoss();
     void failedOpenEndsTheRunWithReason();
     void reopenAfterStop();
     void permissionDeniedNamesTheGroup();
@@ -370,6 +373,38 @@ void tst_MyThread::hangUpEndsTheRun()
     QTRY_VERIFY(!m_receiver->lost.isEmpty());
     QVERIFY(m_worker->wait(2000));
     QVERIFY(!m_worker->comOpened());
+}
+
+// The answer to a write comes after its exchange has ended, together with the next
+// submission; the purge before the next write takes it, and the read it woke finds nothing.
+void tst_MyThread::answerPurgedBeforeItsReadIsNoLoss()
+{
+    LinkSettings settings = LinkSettings::nodeConfig();
+    settings.replyEnd = std::make_shared<FrameReplyEnd>([](QByteArrayView) { return 50; });
+    m_module->setReplyDelayMs(100);
+    m_worker = std::make_unique<MyThread>(settings);
+    m_receiver = std::make_unique<Receiver>(*m_worker);
+    m_worker->setComName(m_module->devicePath());
+    m_worker->start();
+    QTRY_VERIFY(m_receiver->opened);
+
+    const QByteArray first = ModuleCommand::nvWriteFrame(0x0500, 0, QByteArray(1, 1));
+    const QByteArray second = ModuleCommand::nvWriteFrame(0x0501, 0, QByteArray(1, 2));
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
+    send(first);
+    QVERIFY(exchanges.wait());
+    // The worker is held until the answer is in, and the submission made meanwhile is seen
+    // before the answer.
+    QSemaphore held;
+    QMetaObject::invokeMethod(m_worker->eventDispatcher(), [&held] {
+        held.release();
+        QThread::msleep(150);
+    });
+    held.acquire();
+    send(second);
+    QVERIFY2(exchanges.wait(), qPrintable(m_receiver->lost));
+    QCOMPARE(m_module->received(), first + second);
+    QVERIFY(m_worker->comOpened());
 }
 
 void tst_MyThread::failedOpenEndsTheRunWithReason()
