@@ -1,5 +1,6 @@
 #include "moduleclient.h"
 
+#include "commandframe.h"
 #include "deviceinfo.h"
 #include "modulecommands.h"
 #include "portaccess.h"
@@ -9,6 +10,7 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -34,20 +36,32 @@ std::optional<QByteArray> deviceInfoFrame(const QByteArray &reply)
     return frame ? std::optional<QByteArray>(frame->toByteArray()) : std::nullopt;
 }
 
+bool holdsFrame(const QByteArray &reply)
+{
+    const QList<CommandFrame::Segment> segments = CommandFrame::segments(reply);
+    return std::any_of(segments.begin(), segments.end(), [](const CommandFrame::Segment &s) {
+        return s.kind == CommandFrame::Segment::Frame;
+    });
+}
+
 } // namespace
 
-LinkSettings ModuleClient::settings(int gapMs)
+LinkSettings ModuleClient::settings(int gapMs,
+                                    std::shared_ptr<const std::atomic_bool> answersWrites)
 {
     LinkSettings settings;
     settings.fixedBaudRate = false;
-    settings.replyEnd = std::make_shared<FrameReplyEnd>([gapMs](QByteArrayView sent) {
-        return sent == ModuleCommand::readDeviceInfoFrame() ? ReadTimeoutMs : gapMs;
-    });
+    settings.replyEnd = std::make_shared<FrameReplyEnd>(
+            [gapMs, answersWrites = std::move(answersWrites)](QByteArrayView sent) {
+                const bool answered = answersWrites && answersWrites->load();
+                return answered || sent == ModuleCommand::readDeviceInfoFrame() ? ReadTimeoutMs
+                                                                                : gapMs;
+            });
     return settings;
 }
 
 ModuleClient::ModuleClient(int gapMs)
-    : m_worker(settings(gapMs))
+    : m_worker(settings(gapMs, m_answersWrites))
 {
 }
 
@@ -99,6 +113,10 @@ std::optional<QByteArray> ModuleClient::exchange(const QByteArray &transmission)
     loop.exec();
     // What the worker collected also waits for the windows' signals: nobody takes it here.
     m_worker.takeRxData();
+    // An answer to a write may be the late answer to the write before: no matter, the
+    // read-back proves what the module holds.
+    if (reply && transmission != ModuleCommand::readDeviceInfoFrame() && holdsFrame(*reply))
+        m_answersWrites->store(true);
     return reply;
 }
 

@@ -5,11 +5,15 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 // The command line's way to the attached module: one exchange at a time through the serial
 // worker, waiting in a local event loop. Replies end by the frame rule: an answer frame ends
-// the wait at once; a write the module does not answer ends after the gap.
+// the wait at once; a write the module does not answer ends after the gap. Once the module has
+// answered a write, every write waits for its answer as long as a read does, so that a module
+// that answers late is never sent frames faster than it works them off.
 class ModuleClient
 {
 public:
@@ -27,8 +31,10 @@ public:
     // Any other rule, for comparing rules side by side.
     explicit ModuleClient(LinkSettings settings);
 
-    // Replies end by the frame rule; a write may go unanswered for gapMs.
-    static LinkSettings settings(int gapMs);
+    // Replies end by the frame rule; a write may go unanswered for gapMs, or for ReadTimeoutMs
+    // once answersWrites holds.
+    static LinkSettings settings(int gapMs,
+                                 std::shared_ptr<const std::atomic_bool> answersWrites = {});
 
     // False when the port could not be opened; failureText() says why.
     bool open(const QString &portName);
@@ -48,6 +54,8 @@ public:
     QString failureText() const { return m_failureText; }
 
 private:
+    // Read by the worker's reply rule.
+    std::shared_ptr<std::atomic_bool> m_answersWrites = std::make_shared<std::atomic_bool>(false);
     MyThread m_worker;
     Failure m_failure = Failure::None;
     QString m_failureText;

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void ignoredItemIsNamedAsFailed();
     void silentModuleIsALinkFailure();
     void hangUpMidRestoreListsWhatWasVerified();
+    void lateModuleIsRestored_data();
+    void lateModuleIsRestored();
     void saveWaitsForTheRestart();
     void sendMarksFrames();
 
@@ -209,6 +211,31 @@ void tst_Cc2530Ctl::hangUpMidRestoreListsWhatWasVerified()
     QVERIFY2(run.err.contains("line was lost"), qPrintable(run.err));
     QVERIFY2(run.out.contains("shortAddress: not verified"), qPrintable(run.out));
     QVERIFY(!run.out.contains(": written and verified"));
+}
+
+void tst_Cc2530Ctl::lateModuleIsRestored_data()
+{
+    QTest::addColumn<int>("delayMs");
+
+    QTest::newRow("80 ms") << 80;
+    QTest::newRow("180 ms") << 180;
+    QTest::newRow("250 ms") << 250;
+}
+
+// A module that answers every frame late (storing in flash): late answers land on the purge
+// before the next write, and answers queue up behind each other.
+void tst_Cc2530Ctl::lateModuleIsRestored()
+{
+    QFETCH(int, delayMs);
+
+    const QString backup = m_dir.filePath(QStringLiteral("a.json"));
+    QCOMPARE(ctl({ "backup", m_a->devicePath(), backup }).exitCode, 0);
+    m_b->changeEveryParameter();
+    m_b->setReplyDelayMs(delayMs);
+    const Run run = ctl({ "restore", m_b->devicePath(), backup });
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.endsWith("30 written and verified, 0 unchanged, 0 failed\n"),
+             qPrintable(run.out));
 }
 
 void tst_Cc2530Ctl::saveWaitsForTheRestart()
