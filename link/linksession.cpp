@@ -101,7 +101,7 @@ bool LinkSession::open()
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // comOpened is set before the window hears of the open, so that its next click closes.
-    m_state.setComOpened(true);
+    m_state.openConnection();
     emit opened(true);
 
     connect(&m_port, &QSerialPort::readyRead, this, &LinkSession::onReadyRead);

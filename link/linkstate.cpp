@@ -52,19 +52,49 @@ QString LinkState::comName() const
     return m_comName;
 }
 
+void LinkState::enqueue(const QByteArray &transmission)
+{
+    auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const QByteArray &p) {
+        return ModuleCommand::sameTarget(p, transmission);
+    });
+    if (same != m_pending.end())
+        *same = transmission;
+    else
+        m_pending.append(transmission);
+}
+
 void LinkState::submit(const QByteArray &transmission)
 {
     {
         const QMutexLocker locker(&m_mutex);
-        auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const QByteArray &p) {
-            return ModuleCommand::sameTarget(p, transmission);
-        });
-        if (same != m_pending.end())
-            *same = transmission;
-        else
-            m_pending.append(transmission);
+        enqueue(transmission);
     }
     emit requested();
+}
+
+bool LinkState::submitOn(quint32 connection, const QByteArray &transmission)
+{
+    {
+        const QMutexLocker locker(&m_mutex);
+        if (!m_comOpened || connection != m_connection)
+            return false;
+        enqueue(transmission);
+    }
+    emit requested();
+    return true;
+}
+
+quint32 LinkState::connection() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_connection;
+}
+
+void LinkState::openConnection()
+{
+    const QMutexLocker locker(&m_mutex);
+    m_comOpened = true;
+    ++m_connection;
 }
 
 QByteArray LinkState::takeNext()
@@ -125,6 +155,7 @@ void LinkState::clearConnection()
 {
     const QMutexLocker locker(&m_mutex);
     m_comOpened = false;
+    ++m_connection;
     m_rxData.clear();
     m_pending.clear();
 }

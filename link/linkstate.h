@@ -12,6 +12,10 @@
 // Transmissions wait in order, one exchange each. One that writes the same target as a
 // pending one (ModuleCommand::sameTarget) takes that one's place, so a list scrolled through
 // while the line is busy still sends only its last value.
+//
+// Every open and every close starts a new connection number. A submission bound to the
+// connection it was planned for is dropped once that connection is over, also when the window
+// has not heard of the close yet.
 class LinkState : public QObject
 {
     Q_OBJECT
@@ -28,6 +32,11 @@ public:
     QString comName() const;
 
     void submit(const QByteArray &transmission);
+    // False (and nothing submitted) when connection is no longer the open one.
+    bool submitOn(quint32 connection, const QByteArray &transmission);
+    quint32 connection() const;
+    // The open step: the port is open, a new connection begins.
+    void openConnection();
     // The worker side: the next transmission, which leaves the queue.
     QByteArray takeNext();
     QList<QByteArray> pending() const;
@@ -39,7 +48,8 @@ public:
     QByteArray takeRxData();
     void appendRxData(QByteArrayView bytes);
     void replaceRxData(const QByteArray &bytes);
-    // The close step: nothing of a closed connection reaches the next one.
+    // The close step: nothing of a closed connection reaches the next one, and what is still
+    // submitted for it is dropped.
     void clearConnection();
 
     qint32 baudRate() const;
@@ -51,10 +61,13 @@ Q_SIGNALS:
     void baudRateChanged();
 
 private:
+    void enqueue(const QByteArray &transmission); // with the lock held
+
     mutable QMutex m_mutex;
     QByteArray m_rxData;
     QList<QByteArray> m_pending;
     bool m_comOpened = false;
+    quint32 m_connection = 0;
     QString m_comName;
     bool m_stopRequest = false;
     qint32 m_baudRate = 38400;

@@ -58,6 +58,16 @@ void MyThread::submit(const QByteArray &transmission)
     m_state.submit(transmission);
 }
 
+bool MyThread::submitOn(quint32 connection, const QByteArray &transmission)
+{
+    return m_state.submitOn(connection, transmission);
+}
+
+quint32 MyThread::connection() const
+{
+    return m_state.connection();
+}
+
 QList<QByteArray> MyThread::pendingTransmissions() const
 {
     return m_state.pending();

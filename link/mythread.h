@@ -36,6 +36,12 @@ public:
     // with it in the same write) in one step. It waits behind the pending ones unless it
     // takes the place of one with the same target (ModuleCommand::sameTarget).
     void submit(const QByteArray &transmission);
+    // As submit, for the connection it was planned for (connection() at planning time):
+    // dropped, and false, once that connection is over. Whatever a program submits on its own
+    // (not at the user's click) goes this way, so that none of it reaches the next connection.
+    bool submitOn(quint32 connection, const QByteArray &transmission);
+    // Changes at every open and every close.
+    quint32 connection() const;
     // The pending transmissions, in the order they go out.
     QList<QByteArray> pendingTransmissions() const;
     // All pending transmissions as they will be written, one after the other.
