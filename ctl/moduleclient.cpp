@@ -111,8 +111,8 @@ std::optional<QByteArray> ModuleClient::exchange(const QByteArray &transmission)
         return std::nullopt;
     m_worker.submit(transmission);
     loop.exec();
-    // What the worker collected also waits for the windows' signals: nobody takes it here.
-    m_worker.takeRxData();
+    // The reply came with the exchange; the deliveries of the windows' signals are not read.
+    m_worker.discardRxData();
     // An answer to a write may be the late answer to the write before: no matter, the
     // read-back proves what the module holds.
     if (reply && transmission != ModuleCommand::readDeviceInfoFrame() && holdsFrame(*reply))

@@ -163,22 +163,21 @@ void LinkSession::onReadyRead()
     switch (m_phase) {
     case State::Idle:
     case State::CollectingUnasked:
-        m_state.appendRxData(m_port.readAll());
-        if (m_state.rxDataSize() > UnaskedDeliveryCap) {
-            emit otherData();
+        m_state.appendCollected(m_port.readAll());
+        if (m_state.collectedSize() > UnaskedDeliveryCap) {
+            deliver(Delivery::Other);
             finishExchange();
         } else {
             enter(State::CollectingUnasked, UnaskedSilenceMs);
         }
         break;
     case State::AwaitingReply:
-        // The first chunk of a reply replaces whatever rxData held.
-        m_state.replaceRxData(m_port.readAll());
+        m_state.replaceCollected(m_port.readAll());
         m_replyClock.start();
         continueReply();
         break;
     case State::CollectingReply:
-        m_state.appendRxData(m_port.readAll());
+        m_state.appendCollected(m_port.readAll());
         continueReply();
         break;
     case State::Writing: // read once the write is done
@@ -190,7 +189,7 @@ void LinkSession::onReadyRead()
 void LinkSession::continueReply()
 {
     const std::optional<int> wait =
-            m_settings.replyEnd->moreWaitMs(m_sent, m_state.rxData(), m_replyClock.elapsed());
+            m_settings.replyEnd->moreWaitMs(m_sent, m_state.collected(), m_replyClock.elapsed());
     if (wait)
         enter(State::CollectingReply, *wait);
     else
@@ -200,13 +199,10 @@ void LinkSession::continueReply()
 void LinkSession::endReply()
 {
     // Replies to command frames go to the decoder, replies to raw bytes to the log.
-    const QByteArray reply = m_state.rxData();
-    if (m_settings.routeFrameReplies && !m_sent.isEmpty()
-        && quint8(m_sent.at(0)) == CommandFrame::StartByte) {
-        emit frameReply();
-    } else {
-        emit otherData();
-    }
+    const QByteArray reply = m_state.collected();
+    const bool toDecoder = m_settings.routeFrameReplies && !m_sent.isEmpty()
+            && quint8(m_sent.at(0)) == CommandFrame::StartByte;
+    deliver(toDecoder ? Delivery::FrameReply : Delivery::Other);
     emit exchangeFinished(m_sent, reply);
     finishExchange();
 }
@@ -223,14 +219,14 @@ void LinkSession::onTimeout()
         qDebug() << "Zarno:"
                  << "wait return time out";
         if (m_settings.signalReplyTimeout)
-            emit otherData();
+            deliver(Delivery::Other);
         emit exchangeFinished(m_sent, QByteArray());
         break;
     case State::CollectingReply:
         endReply();
         return;
     case State::CollectingUnasked:
-        emit otherData();
+        deliver(Delivery::Other);
         break;
     case State::Idle:
     case State::Closed:
@@ -257,6 +253,15 @@ void LinkSession::onError(QSerialPort::SerialPortError error)
     close();
     m_state.requestStop(); // the run is over, as after a failed open
     emit lost(QStringLiteral("设备已断开"));
+}
+
+void LinkSession::deliver(Delivery kind)
+{
+    m_state.announceCollected();
+    if (kind == Delivery::FrameReply)
+        emit frameReply();
+    else
+        emit otherData();
 }
 
 void LinkSession::finishExchange()

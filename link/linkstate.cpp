@@ -121,34 +121,61 @@ void LinkState::withdrawPending()
     m_pending.clear();
 }
 
-QByteArray LinkState::rxData() const
+QByteArray LinkState::collected() const
 {
     const QMutexLocker locker(&m_mutex);
-    return m_rxData;
+    return m_collected;
 }
 
-qsizetype LinkState::rxDataSize() const
+qsizetype LinkState::collectedSize() const
 {
     const QMutexLocker locker(&m_mutex);
-    return m_rxData.size();
+    return m_collected.size();
 }
 
-QByteArray LinkState::takeRxData()
+void LinkState::appendCollected(QByteArrayView bytes)
 {
     const QMutexLocker locker(&m_mutex);
-    return std::exchange(m_rxData, QByteArray());
+    m_collected.append(bytes);
 }
 
-void LinkState::appendRxData(QByteArrayView bytes)
+void LinkState::replaceCollected(const QByteArray &bytes)
 {
     const QMutexLocker locker(&m_mutex);
-    m_rxData.append(bytes);
+    m_collected = bytes;
 }
 
-void LinkState::replaceRxData(const QByteArray &bytes)
+void LinkState::announceCollected()
 {
     const QMutexLocker locker(&m_mutex);
-    m_rxData = bytes;
+    m_deliveries.append(std::exchange(m_collected, QByteArray()));
+}
+
+QByteArray LinkState::takeDelivery()
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_deliveries.isEmpty() ? QByteArray() : m_deliveries.takeFirst();
+}
+
+void LinkState::deliver(QByteArrayView bytes)
+{
+    const QMutexLocker locker(&m_mutex);
+    m_deliveries.append(bytes.toByteArray());
+}
+
+void LinkState::discardDeliveries()
+{
+    const QMutexLocker locker(&m_mutex);
+    m_deliveries.clear();
+}
+
+QByteArray LinkState::untaken() const
+{
+    const QMutexLocker locker(&m_mutex);
+    QByteArray all;
+    for (const QByteArray &delivery : m_deliveries)
+        all += delivery;
+    return all + m_collected;
 }
 
 void LinkState::clearConnection()
@@ -156,7 +183,8 @@ void LinkState::clearConnection()
     const QMutexLocker locker(&m_mutex);
     m_comOpened = false;
     ++m_connection;
-    m_rxData.clear();
+    m_collected.clear();
+    m_deliveries.clear();
     m_pending.clear();
 }
 

@@ -43,11 +43,23 @@ public:
     bool hasPending() const;
     void withdrawPending();
 
-    QByteArray rxData() const;
-    qsizetype rxDataSize() const;
-    QByteArray takeRxData();
-    void appendRxData(QByteArrayView bytes);
-    void replaceRxData(const QByteArray &bytes);
+    // Received bytes. The worker collects a delivery and announces it just before its signal;
+    // each signal's handler takes the oldest announced delivery, so that bytes a lagging
+    // window has not taken yet are never mixed with or overwritten by later ones.
+    QByteArray collected() const;
+    qsizetype collectedSize() const;
+    void appendCollected(QByteArrayView bytes);
+    // The first chunk of a reply: a delivery of its own.
+    void replaceCollected(const QByteArray &bytes);
+    void announceCollected();
+    // The oldest announced delivery; empty when there is none.
+    QByteArray takeDelivery();
+    // As if the worker had collected and announced these bytes.
+    void deliver(QByteArrayView bytes);
+    // Drops every announced delivery.
+    void discardDeliveries();
+    // Every byte not taken yet: the announced deliveries and the collection.
+    QByteArray untaken() const;
     // The close step: nothing of a closed connection reaches the next one, and what is still
     // submitted for it is dropped.
     void clearConnection();
@@ -64,7 +76,8 @@ private:
     void enqueue(const QByteArray &transmission); // with the lock held
 
     mutable QMutex m_mutex;
-    QByteArray m_rxData;
+    QByteArray m_collected;
+    QList<QByteArray> m_deliveries;
     QList<QByteArray> m_pending;
     bool m_comOpened = false;
     quint32 m_connection = 0;

@@ -5,6 +5,7 @@
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QSemaphore>
+#include <QThread>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
@@ -87,6 +88,8 @@ private Q_SLOTS:
     void frameSubmittedDuringExchangesIsSentOnceWhole();
     void closedConnectionLeavesNoBytesBehind();
     void unaskedDataIsDeliveredAtOnce();
+    void slowWindowGetsEachDeliveryWhole_data();
+    void slowWindowGetsEachDeliveryWhole();
     void streamIsDeliveredWithoutLossInCappedDeliveries();
     void stopWhileWaitingForReply();
     void hangUpEndsTheRun();
@@ -331,6 +334,35 @@ void tst_MyThread::unaskedDataIsDeliveredAtOnce()
     QCOMPARE(int(m_receiver->deliveries.first().kind), int(Receiver::Other));
     // rxData holds the burst when the signal arrives.
     QCOMPARE(m_receiver->deliveries.first().bytes, report);
+}
+
+void tst_MyThread::slowWindowGetsEachDeliveryWhole_data()
+{
+    QTest::addColumn<Program>("variant");
+    QTest::addColumn<int>("replyKind");
+
+    QTest::newRow("node") << Program::Node << int(Receiver::Reply);
+    QTest::newRow("remote") << Program::Remote << int(Receiver::Other);
+}
+
+void tst_MyThread::slowWindowGetsEachDeliveryWhole()
+{
+    QFETCH(Program, variant);
+    QFETCH(int, replyKind);
+
+    openWorker(variant);
+    const QByteArray report = QByteArray::fromHex("01 02 0B 34 12 05 D2 C8");
+    m_module->sendUnasked(report);
+    // The window thread is busy: the burst is announced, then a reply begins before the
+    // window has taken the burst.
+    QThread::msleep(100);
+    send(ModuleCommand::readDeviceInfoFrame());
+    QThread::msleep(100);
+    QTRY_COMPARE(m_receiver->deliveries.size(), 2);
+    QCOMPARE(int(m_receiver->deliveries.at(0).kind), int(Receiver::Other));
+    QCOMPARE(m_receiver->deliveries.at(0).bytes.toHex(' '), report.toHex(' '));
+    QCOMPARE(int(m_receiver->deliveries.at(1).kind), replyKind);
+    QCOMPARE(m_receiver->deliveries.at(1).bytes, m_module->deviceInfoReply());
 }
 
 void tst_MyThread::streamIsDeliveredWithoutLossInCappedDeliveries()
