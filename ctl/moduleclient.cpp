@@ -44,6 +44,9 @@ bool holdsFrame(const QByteArray &reply)
     });
 }
 
+// Between reads that the module answers before it has restarted.
+constexpr int RestartPollMs = 100;
+
 } // namespace
 
 LinkSettings ModuleClient::settings(int gapMs,
@@ -53,9 +56,12 @@ LinkSettings ModuleClient::settings(int gapMs,
     settings.fixedBaudRate = false;
     settings.replyEnd = std::make_shared<FrameReplyEnd>(
             [gapMs, answersWrites = std::move(answersWrites)](QByteArrayView sent) {
-                const bool answered = answersWrites && answersWrites->load();
-                return answered || sent == ModuleCommand::readDeviceInfoFrame() ? ReadTimeoutMs
-                                                                                : gapMs;
+                if (sent == ModuleCommand::readDeviceInfoFrame())
+                    return ReadTimeoutMs;
+                // A restart is seen by the reads that follow, which it must not hide.
+                if (sent == ModuleCommand::saveAndRestartFrame())
+                    return gapMs;
+                return answersWrites && answersWrites->load() ? ReadTimeoutMs : gapMs;
             });
     return settings;
 }
@@ -63,11 +69,25 @@ LinkSettings ModuleClient::settings(int gapMs,
 ModuleClient::ModuleClient(int gapMs)
     : m_worker(settings(gapMs, m_answersWrites))
 {
+    watchLine();
 }
 
 ModuleClient::ModuleClient(LinkSettings settings)
     : m_worker(std::move(settings))
 {
+    watchLine();
+}
+
+void ModuleClient::watchLine()
+{
+    // Also between two exchanges, when no exchange waits for it.
+    QObject::connect(&m_worker, &MyThread::comLost, &m_worker, [this] { lineLost(); });
+}
+
+void ModuleClient::lineLost()
+{
+    m_failure = Failure::LineLost;
+    m_failureText = QStringLiteral("the line was lost (device unplugged or hung up)");
 }
 
 bool ModuleClient::open(const QString &portName)
@@ -102,12 +122,12 @@ std::optional<QByteArray> ModuleClient::exchange(const QByteArray &transmission)
                          reply = bytes;
                          loop.quit();
                      });
-    QObject::connect(&m_worker, &MyThread::comLost, &loop, [&](const QString &) {
-        m_failure = Failure::LineLost;
-        m_failureText = QStringLiteral("the line was lost (device unplugged or hung up)");
-        loop.quit();
-    });
-    if (m_failure == Failure::LineLost || !m_worker.isRunning())
+    QObject::connect(&m_worker, &MyThread::comLost, &loop, &QEventLoop::quit);
+    // After the open only a lost line ends the run, and the worker may have ended before its
+    // report came through.
+    if (!m_worker.isRunning())
+        lineLost();
+    if (m_failure == Failure::LineLost)
         return std::nullopt;
     m_worker.submit(transmission);
     loop.exec();
@@ -138,17 +158,35 @@ std::optional<QByteArray> ModuleClient::waitForRestart(int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
+    // A restarting module hears nothing: until a read has gone unanswered, an answer comes
+    // from the module as it was before the restart.
+    bool restarting = false;
     while (clock.elapsed() < timeoutMs) {
         const auto reply = exchange(ModuleCommand::readDeviceInfoFrame());
         if (!reply)
             return std::nullopt;
-        if (const auto frame = deviceInfoFrame(*reply)) {
+        const auto frame = deviceInfoFrame(*reply);
+        if (frame && restarting) {
             m_failure = Failure::None;
             return frame;
         }
+        if (!frame)
+            restarting = true;
+        else
+            pause(RestartPollMs);
     }
     m_failure = Failure::NoAnswer;
-    m_failureText = QStringLiteral("the module did not answer again within %1 ms of the restart")
-                            .arg(timeoutMs);
+    m_failureText = restarting
+            ? QStringLiteral("the module did not answer again within %1 ms of the restart")
+                      .arg(timeoutMs)
+            : QStringLiteral("the module went on answering for %1 ms: it did not restart")
+                      .arg(timeoutMs);
     return std::nullopt;
+}
+
+void ModuleClient::pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }

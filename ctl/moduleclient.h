@@ -32,7 +32,7 @@ public:
     explicit ModuleClient(LinkSettings settings);
 
     // Replies end by the frame rule; a write may go unanswered for gapMs, or for ReadTimeoutMs
-    // once answersWrites holds.
+    // once answersWrites holds (save and restart: always gapMs).
     static LinkSettings settings(int gapMs,
                                  std::shared_ptr<const std::atomic_bool> answersWrites = {});
 
@@ -47,13 +47,19 @@ public:
     // was lost (failure() tells which).
     std::optional<QByteArray> readDeviceInfo();
 
-    // After save and restart: reads until the module answers again, for up to timeoutMs.
+    // After save and restart: reads until the module, having missed a read while it restarts,
+    // answers again, for up to timeoutMs.
     std::optional<QByteArray> waitForRestart(int timeoutMs);
 
     Failure failure() const { return m_failure; }
     QString failureText() const { return m_failureText; }
 
 private:
+    // Lets the event loop run for ms.
+    static void pause(int ms);
+    void watchLine();
+    void lineLost();
+
     // Read by the worker's reply rule.
     std::shared_ptr<std::atomic_bool> m_answersWrites = std::make_shared<std::atomic_bool>(false);
     MyThread m_worker;

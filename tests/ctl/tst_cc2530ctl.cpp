@@ -1,11 +1,15 @@
 #include "modulecommands.h"
 #include "simulatedmodule.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <atomic>
 
 namespace {
 
@@ -63,6 +67,7 @@ private Q_SLOTS:
     void hangUpMidRestoreListsWhatWasVerified();
     void lateModuleIsRestored_data();
     void lateModuleIsRestored();
+    void saveWaitsForTheRestart_data();
     void saveWaitsForTheRestart();
     void sendMarksFrames();
 
@@ -238,15 +243,55 @@ void tst_Cc2530Ctl::lateModuleIsRestored()
              qPrintable(run.out));
 }
 
+void tst_Cc2530Ctl::saveWaitsForTheRestart_data()
+{
+    QTest::addColumn<int>("delayMs"); // from save-and-restart to the restart
+    QTest::addColumn<int>("lostAtMs"); // the line hangs up this long after the save (0: never)
+
+    QTest::newRow("restarts at once") << 0 << 0;
+    QTest::newRow("answers reads before it restarts") << 1500 << 0;
+    QTest::newRow("line lost while waiting") << 1500 << 1250;
+}
+
 void tst_Cc2530Ctl::saveWaitsForTheRestart()
 {
+    QFETCH(int, delayMs);
+    QFETCH(int, lostAtMs);
+
+    constexpr int RestartMs = 500;
     m_b->setRestartOnSave(true);
-    m_b->setRestartMs(500);
+    m_b->setRestartMs(RestartMs);
+    m_b->setRestartDelayMs(delayMs);
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<qint64> savedAt = -1;
+    const auto watch = connect(
+            m_b.get(), &SimulatedModule::bytesReceived, m_b.get(),
+            [&](const QByteArray &chunk) {
+                if (!chunk.contains(ModuleCommand::saveAndRestartFrame()))
+                    return;
+                savedAt = clock.elapsed();
+                // In the line's thread.
+                if (lostAtMs > 0)
+                    QTimer::singleShot(lostAtMs, [this] { m_b->hangUp(); });
+            },
+            Qt::DirectConnection);
     const Run run = ctl({ "set", m_b->devicePath(), "channel=20", "--save" });
-    QCOMPARE(run.exitCode, 0);
+    const qint64 endedAt = clock.elapsed();
+    disconnect(watch);
+    if (lostAtMs > 0) {
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains("line was lost"), qPrintable(run.err));
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY2(run.out.contains("channel: written and verified"), qPrintable(run.out));
     QCOMPARE(m_b->restartCount(), 1);
     QVERIFY(m_b->received().endsWith(ReadRequest));
+    // Verified by a read the module answered after the restart.
+    QVERIFY(savedAt >= 0);
+    QVERIFY2(endedAt - savedAt >= delayMs + RestartMs,
+             qPrintable(QString::number(endedAt - savedAt)));
 }
 
 void tst_Cc2530Ctl::sendMarksFrames()
