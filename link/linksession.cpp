@@ -27,10 +27,8 @@ bool mayMeanDeviceGone(QSerialPort::SerialPortError error)
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
 }
 
-// Asks the line itself whether it is down. The serial library reports a read that finds
-// nothing as an error, with whatever errno an earlier call left: it happens when the bytes
-// that woke the read were purged before a write. A hung-up tty (the adapter unplugged, the
-// other side of a pseudo-terminal closed) shows POLLHUP for good and reads nothing for ever.
+// Asks the line itself whether it is down: a hung-up tty (the adapter unplugged, the other
+// side of a pseudo-terminal closed) shows POLLHUP for good and reads nothing for ever.
 bool lineIsDown(const QSerialPort &port)
 {
 #ifdef Q_OS_UNIX
@@ -133,6 +131,7 @@ void LinkSession::startSend()
 {
     m_sent = m_state.takeNext();
     m_port.clear();
+    m_purged = true;
     qDebug() << "Zarno:"
              << "send data to " << m_state.comName() << " :" << m_sent.size();
     qDebug() << "arr size:" << m_sent.size();
@@ -160,6 +159,7 @@ void LinkSession::onBytesWritten()
 
 void LinkSession::onReadyRead()
 {
+    m_purged = false;
     switch (m_phase) {
     case State::Idle:
     case State::CollectingUnasked:
@@ -239,7 +239,10 @@ void LinkSession::onError(QSerialPort::SerialPortError error)
 {
     if (m_phase == State::Closed || !mayMeanDeviceGone(error))
         return;
-    if (!lineIsDown(m_port)) {
+    // The serial library reports a read that finds nothing as an error, with whatever errno an
+    // earlier call left. That happens once when the bytes that woke the read were purged
+    // before a write; the line is still up then.
+    if (std::exchange(m_purged, false) && !lineIsDown(m_port)) {
         m_port.clearError();
         // A ResourceError has switched reading off; setting the buffer size switches it on.
         if (error == QSerialPort::ResourceError)

@@ -66,6 +66,8 @@ private:
     QSerialPort &m_port;
     QTimer m_timer;
     State m_phase = State::Idle;
+    // The port was purged and nothing has been read since.
+    bool m_purged = false;
     QByteArray m_sent;
     QElapsedTimer m_replyClock;
 };
