@@ -314,7 +314,7 @@ std::optional<Setting> parseSetting(const QString &text, QString *error)
             keys << e.key;
         return refuse(unknownKey(key, key, keys));
     }
-    const QJsonValue value = ProfileCatalogue::fromText(*entry, text.mid(equals + 1));
+    const QJsonValue value = ProfileCatalogue::fromText(*entry, text.mid(equals + 1).trimmed());
     const auto checked = ProfileCatalogue::check(*entry, value, key, error);
     if (!checked)
         return std::nullopt;

@@ -74,7 +74,8 @@ struct Setting
     QString value; // canonical
 };
 
-// "KEY=VALUE" ("shortAddress=0002", "pins.io3=ds18b20"), checked as the key in a file.
+// "KEY=VALUE" ("shortAddress=0002", "pins.io3=ds18b20"), blanks around either ignored, checked
+// as the key in a file.
 std::optional<Setting> parseSetting(const QString &text, QString *error);
 
 } // namespace ProfileFile

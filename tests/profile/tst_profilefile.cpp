@@ -185,6 +185,8 @@ void tst_ProfileFile::setting_data()
     row("pin", "pins.io3=ds18b20", "pins.io3=ds18b20");
     row("number", "channel=20", "channel=20");
     row("boolean", "sourceAddressOutput=true", "sourceAddressOutput=true");
+    row("blanks around both", " shortAddress = 0002\t", "shortAddress=0002");
+    row("blank after the sign", "nodeType= router", "nodeType=router");
     row("no equals sign", "channel", R"("channel" is not KEY=VALUE)");
     row("unknown key", "pins.io=none", R"(pins.io: unknown key; did you mean "pins.io1"?)");
     row("not a number", "channel=0x14",
