@@ -47,20 +47,17 @@ std::optional<Profile> loadProfile(const QString &path)
 }
 
 // The settings given as KEY=VALUE over a profile; none when one is refused.
-std::optional<Profile> withSettings(Profile profile, const QStringList &settings)
+std::optional<Profile> withSettings(Profile profile, const QStringList &texts)
 {
-    bool refused = false;
-    for (const QString &text : settings) {
-        QString error;
-        const auto setting = ProfileFile::parseSetting(text, &error);
-        if (!setting) {
-            Console::err(error);
-            refused = true;
-            continue;
-        }
-        profile.set(setting->key, setting->value);
-    }
-    return refused ? std::nullopt : std::optional<Profile>(profile);
+    QStringList errors;
+    const auto settings = ProfileFile::parseSettings(texts, &errors);
+    for (const QString &error : std::as_const(errors))
+        Console::err(error);
+    if (!settings)
+        return std::nullopt;
+    for (const ProfileFile::Setting &setting : *settings)
+        profile.set(setting.key, setting.value);
+    return profile;
 }
 
 QString outcomeText(const ProfileApply::Line &line)
@@ -187,11 +184,10 @@ int diffCommand(const Options &options)
 
 int restoreCommand(const Options &options)
 {
+    // Every fault is reported, those of the --set values too when the file is refused.
     const auto file = loadProfile(options.arguments.value(1));
-    if (!file)
-        return Refused;
-    const auto wanted = withSettings(*file, options.sets);
-    if (!wanted)
+    const auto wanted = withSettings(file.value_or(Profile()), options.sets);
+    if (!file || !wanted)
         return Refused;
     return apply(options, *wanted);
 }

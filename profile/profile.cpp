@@ -174,6 +174,98 @@ bool readHeader(const QJsonObject &root, QStringList &errors)
     return true;
 }
 
+QString givenTwice(const QString &path)
+{
+    return path + QStringLiteral(": given more than once");
+}
+
+// The JSON string starting at start (a quote) as text, and the offset just past it.
+std::pair<QString, qsizetype> jsonString(const QByteArray &json, qsizetype start)
+{
+    qsizetype end = start + 1;
+    bool escaped = false;
+    while (end < json.size() && (escaped || json.at(end) != '"')) {
+        escaped = !escaped && json.at(end) == '\\';
+        ++end;
+    }
+    const QByteArray token = json.mid(start, end + 1 - start);
+    if (!token.contains('\\'))
+        return { QString::fromUtf8(token.mid(1, token.size() - 2)), end + 1 };
+    const QJsonDocument decoded = QJsonDocument::fromJson('[' + token + ']');
+    return { decoded.array().at(0).toString(), end + 1 };
+}
+
+// QJsonDocument keeps only the last of members with the same name, so the text (valid JSON)
+// is scanned for them: each is named by its path, once per object.
+void findRepeatedNames(const QByteArray &json, QStringList &errors)
+{
+    struct Level
+    {
+        bool object = false;
+        QString path;
+        QStringList names;
+        QStringList reported;
+        bool expectingName = false;
+        int index = 0; // of the array's element
+    };
+    const auto childPath = [](const Level &level) {
+        if (!level.object)
+            return QStringLiteral("%1[%2]").arg(level.path).arg(level.index);
+        const QString &name = level.names.last();
+        return level.path.isEmpty() ? name : level.path + u'.' + name;
+    };
+    QList<Level> levels;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '{' || c == '[') {
+            Level level;
+            level.object = c == '{';
+            level.expectingName = level.object;
+            if (!levels.isEmpty())
+                level.path = childPath(levels.last());
+            levels.append(level);
+        } else if (c == '}' || c == ']') {
+            if (!levels.isEmpty())
+                levels.removeLast();
+        } else if (c == ',' && !levels.isEmpty()) {
+            Level &level = levels.last();
+            level.expectingName = level.object;
+            ++level.index;
+        } else if (c == '"') {
+            const auto [text, end] = jsonString(json, i);
+            i = end - 1;
+            if (levels.isEmpty() || !levels.last().expectingName)
+                continue;
+            Level &level = levels.last();
+            level.expectingName = false;
+            if (level.names.contains(text) && !level.reported.contains(text)) {
+                level.reported << text;
+                errors << givenTwice(level.path.isEmpty() ? text : level.path + u'.' + text);
+            }
+            level.names << text;
+        }
+    }
+}
+
+void readRoot(const QJsonObject &root, Profile &profile, QStringList &errors)
+{
+    if (!root.contains(ParametersKey))
+        errors << QStringLiteral("parameters: missing");
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        if (it.key() == FormatKey || it.key() == VersionKey)
+            continue;
+        if (it.key() == ModuleKey)
+            readModule(*it, profile.module, errors);
+        else if (it.key() != ParametersKey)
+            errors << unknownKey(it.key(), it.key(),
+                                 { FormatKey, VersionKey, ModuleKey, ParametersKey });
+        else if (!it->isObject())
+            errors << notAnObject(ParametersKey, *it);
+        else
+            readParameters(it->toObject(), QString(), profile, errors);
+    }
+}
+
 using Member = std::pair<QString, QByteArray>;
 
 QByteArray quotedName(const QString &name)
@@ -233,27 +325,21 @@ std::optional<Profile> parse(const QByteArray &json, QStringList *errors)
     Profile profile;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
+    if (json.trimmed().isEmpty()) {
+        faults << QStringLiteral("empty file, not a profile");
+    } else if (json.trimmed().startsWith("mac\t")) {
+        // What `cc2530ctl read` prints, saved as a file: a line per key, tab-separated.
+        faults << QStringLiteral("`read`'s table, not a profile; use `backup` or `read --json`");
+    } else if (parseError.error != QJsonParseError::NoError) {
         faults << lineAndColumn(json, parseError.offset) + QStringLiteral(": ")
                         + parseError.errorString();
     } else if (!document.isObject()) {
         faults << QStringLiteral("the profile is not a JSON object");
-    } else if (const QJsonObject root = document.object(); readHeader(root, faults)) {
-        if (!root.contains(ParametersKey))
-            faults << QStringLiteral("parameters: missing");
-        for (auto it = root.begin(); it != root.end(); ++it) {
-            if (it.key() == FormatKey || it.key() == VersionKey)
-                continue;
-            if (it.key() == ModuleKey)
-                readModule(*it, profile.module, faults);
-            else if (it.key() != ParametersKey)
-                faults << unknownKey(it.key(), it.key(),
-                                     { FormatKey, VersionKey, ModuleKey, ParametersKey });
-            else if (!it->isObject())
-                faults << notAnObject(ParametersKey, *it);
-            else
-                readParameters(it->toObject(), QString(), profile, faults);
-        }
+    } else {
+        findRepeatedNames(json, faults);
+        const QJsonObject root = document.object();
+        if (readHeader(root, faults))
+            readRoot(root, profile, faults);
     }
     if (errors)
         *errors = faults;
@@ -319,6 +405,32 @@ std::optional<Setting> parseSetting(const QString &text, QString *error)
     if (!checked)
         return std::nullopt;
     return Setting { key, *checked };
+}
+
+std::optional<QList<Setting>> parseSettings(const QStringList &texts, QStringList *errors)
+{
+    QStringList faults;
+    QList<Setting> settings;
+    QStringList seen;
+    for (const QString &text : texts) {
+        QString error;
+        const auto setting = parseSetting(text, &error);
+        if (!setting) {
+            faults << error;
+            continue;
+        }
+        if (seen.contains(setting->key)) {
+            faults << givenTwice(setting->key);
+            continue;
+        }
+        seen << setting->key;
+        settings << *setting;
+    }
+    if (errors)
+        *errors = faults;
+    if (!faults.isEmpty())
+        return std::nullopt;
+    return settings;
 }
 
 } // namespace ProfileFile

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -55,7 +56,7 @@ inline constexpr char Format[] = "cc2530-profile";
 inline constexpr int Version = 1;
 
 // The whole text is checked before anything is taken: with any fault the result is none and
-// errors holds one English message per fault.
+// errors holds one English message per fault. A name given twice in one object is a fault.
 std::optional<Profile> parse(const QByteArray &json, QStringList *errors);
 
 // A profile is a few kilobytes; a larger file is refused unread.
@@ -77,5 +78,7 @@ struct Setting
 // "KEY=VALUE" ("shortAddress=0002", "pins.io3=ds18b20"), blanks around either ignored, checked
 // as the key in a file.
 std::optional<Setting> parseSetting(const QString &text, QString *error);
+// Several, each key at most once; with any fault none, and errors holds one message per fault.
+std::optional<QList<Setting>> parseSettings(const QStringList &texts, QStringList *errors);
 
 } // namespace ProfileFile

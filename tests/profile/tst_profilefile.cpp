@@ -52,6 +52,8 @@ private Q_SLOTS:
     void refusals();
     void setting_data();
     void setting();
+    void settingsTogether_data();
+    void settingsTogether();
     void catalogue();
 };
 
@@ -119,6 +121,9 @@ void tst_ProfileFile::refusals_data()
     row("malformed after a wide character", "{\"module\": \"模块\" x}",
         { "line 1, column 18: unterminated object" });
     row("not an object", "[1]", { "the profile is not a JSON object" });
+    row("empty", " \n", { "empty file, not a profile" });
+    row("read's table", "mac\t00124B0001020304\nfirmware\t1.1.1\nnodeType\trouter\tRouter\n",
+        { "`read`'s table, not a profile; use `backup` or `read --json`" });
     row("another format", R"({"format": "other", "version": 1, "parameters": {}})",
         { R"(format: "other" is not a module profile; expected "cc2530-profile")" });
     row("newer version", R"({"format": "cc2530-profile", "version": 2, "chanel": 1})",
@@ -155,6 +160,13 @@ void tst_ProfileFile::refusals_data()
     row("frequency below the lowest divisor", withParameters(R"("pwmFrequency": 400)"),
         { "parameters.pwmFrequency: 400 Hz does not read back: the module holds 32000000 / N Hz "
           "for a divisor N from 1 to 65535; nearest: 488" });
+    row("key given twice", withParameters(R"("channel": 15, "workTime": 1, "chan\u006eel": 22)"),
+        { "parameters.channel: given more than once" });
+    row("given twice at every level",
+        R"({"format": "cc2530-profile", "version": 1, "version": 1, "parameters":
+            {"pins": {"io3": "none", "io3": "ds18b20"}, "pins": {"io1": "none"}}})",
+        { "version: given more than once", "parameters.pins.io3: given more than once",
+          "parameters.pins: given more than once" });
     row("every fault is named",
         withParameters(R"("channel": 10, "pins": {"io3": "pwm-output"}, "workTime": -1)"),
         { "parameters.channel: 10 is out of range; expected a whole number from 11 to 26",
@@ -202,6 +214,34 @@ void tst_ProfileFile::setting()
     const auto setting = ProfileFile::parseSetting(text, &error);
     QCOMPARE(setting ? setting->key + u'=' + setting->value : error, expected);
     QVERIFY(setting.has_value() == error.isEmpty());
+}
+
+void tst_ProfileFile::settingsTogether_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QStringList>("expected"); // the canonical settings, or the errors
+
+    QTest::newRow("each key once") << QStringList { "channel=20", "pins.io3=none" }
+                                   << QStringList { "channel=20", "pins.io3=none" };
+    QTest::newRow("a key twice, blanks aside")
+            << QStringList { "channel=20", "panId=1A2B", " channel = 20" }
+            << QStringList { "channel: given more than once" };
+    QTest::newRow("refused and twice")
+            << QStringList { "channel=20", "panId=12345", "channel=21" }
+            << QStringList { R"(panId: "12345" is not allowed; expected 4 hex digits)",
+                             "channel: given more than once" };
+}
+
+void tst_ProfileFile::settingsTogether()
+{
+    QFETCH(QStringList, texts);
+
+    QStringList found;
+    const auto settings = ProfileFile::parseSettings(texts, &found);
+    QVERIFY(settings.has_value() == found.isEmpty());
+    for (const ProfileFile::Setting &setting : settings.value_or(QList<ProfileFile::Setting>()))
+        found << setting.key + u'=' + setting.value;
+    QTEST(found, "expected");
 }
 
 void tst_ProfileFile::catalogue()
