@@ -3,6 +3,7 @@
 #include "catalogue.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -355,6 +356,11 @@ std::optional<Profile> load(const QString &path, QStringList *errors)
             *errors = QStringList { why };
         return std::nullopt;
     };
+    // A FIFO or a device shows size 0, and opening or reading it can wait for ever: it is
+    // refused before it is opened.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refuse(QStringLiteral("not a regular file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(QStringLiteral("cannot read: ") + file.errorString());

@@ -63,7 +63,8 @@ std::optional<Profile> parse(const QByteArray &json, QStringList *errors);
 inline constexpr qint64 MaxFileBytes = 64 * 1024;
 
 // Reads and parses the file at path; with any fault none, and errors holds one English
-// message per fault (a file that cannot be read, is too large, or does not parse).
+// message per fault (a file that cannot be read, is not a regular file, is too large, or does
+// not parse).
 std::optional<Profile> load(const QString &path, QStringList *errors);
 
 // Keys in catalogue order, hex digits in upper case; parse() gives the profile back.

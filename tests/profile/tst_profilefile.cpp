@@ -2,7 +2,12 @@
 #include "profile.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#    include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -50,6 +55,8 @@ private Q_SLOTS:
     void roundTrip();
     void refusals_data();
     void refusals();
+    void load_data();
+    void load();
     void setting_data();
     void setting();
     void settingsTogether_data();
@@ -183,6 +190,49 @@ void tst_ProfileFile::refusals()
     QStringList found;
     QVERIFY(!ProfileFile::parse(json, &found));
     QCOMPARE(found, errors);
+}
+
+void tst_ProfileFile::load_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error"); // the start of the one error; empty: loaded
+
+    QTest::newRow("profile") << "file" << QString();
+    QTest::newRow("larger than a profile") << "large"
+                                           << "65537 bytes: larger than a profile";
+    QTest::newRow("directory") << "directory"
+                               << "not a regular file";
+#ifdef Q_OS_UNIX
+    // Opening a FIFO for reading waits for a writer.
+    QTest::newRow("FIFO") << "fifo"
+                          << "not a regular file";
+#endif
+}
+
+void tst_ProfileFile::load()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(kind);
+    if (kind == "directory") {
+        QVERIFY(QDir(dir.path()).mkdir(kind));
+    } else if (kind == "fifo") {
+#ifdef Q_OS_UNIX
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#endif
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray text = withParameters(R"("channel": 20)");
+        file.write(kind == "large" ? text.leftJustified(ProfileFile::MaxFileBytes + 1) : text);
+    }
+    QStringList errors;
+    const auto profile = ProfileFile::load(path, &errors);
+    QCOMPARE(profile.has_value(), error.isEmpty());
+    QCOMPARE(errors.size(), error.isEmpty() ? 0 : 1);
+    QVERIFY2(errors.value(0).startsWith(error), qPrintable(errors.value(0)));
 }
 
 void tst_ProfileFile::setting_data()
