@@ -40,9 +40,10 @@ Reading readModule(ModuleClient &client, const QString &port)
 std::optional<Profile> loadProfile(const QString &path)
 {
     QStringList errors;
-    const auto profile = ProfileFile::load(path, &errors);
-    for (const QString &error : std::as_const(errors))
-        Console::err(QStringLiteral("%1: %2").arg(path, error));
+    QStringList notes;
+    const auto profile = ProfileFile::load(path, &errors, &notes);
+    for (const QString &line : errors + notes)
+        Console::err(QStringLiteral("%1: %2").arg(path, line));
     return profile;
 }
 
@@ -55,8 +56,11 @@ std::optional<Profile> withSettings(Profile profile, const QStringList &texts)
         Console::err(error);
     if (!settings)
         return std::nullopt;
-    for (const ProfileFile::Setting &setting : *settings)
+    for (const ProfileFile::Setting &setting : *settings) {
+        if (!setting.note.isEmpty())
+            Console::err(setting.note);
         profile.set(setting.key, setting.value);
+    }
     return profile;
 }
 

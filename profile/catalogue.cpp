@@ -56,8 +56,22 @@ const std::array<std::pair<const char *, const char *>, 29> Words { {
 
 // The radio channels 11–26 sit at list indexes 1–16.
 constexpr int ChannelIndexOffset = 10;
-// The reply's divisor is 16 bits wide.
+// The frequency write sends f in Hz; the module keeps the 16-bit divisor N = clock / f, and the
+// reply shows clock / N. Below 489 Hz the divisor does not fit.
 constexpr quint32 MaxDivisor = 0xFFFF;
+constexpr quint32 LowestFrequency = DeviceInfoReply::PwmClock / (MaxDivisor + 1) + 1;
+
+// The frequency a module reads back after f (LowestFrequency to the clock) is written as the
+// nearest it holds: a quotient clock / N, which reads back as written.
+quint32 heldFrequency(quint32 f)
+{
+    const quint32 n = DeviceInfoReply::PwmClock / f;
+    const quint32 above = DeviceInfoReply::PwmClock / n;
+    const quint32 below = DeviceInfoReply::PwmClock / (n + 1);
+    if (above == f || below < LowestFrequency)
+        return above;
+    return f - below < above - f ? below : above;
+}
 
 QStringList words(const QStringList &items)
 {
@@ -168,8 +182,9 @@ QList<Entry> build()
     divider.values = QStringList { "1", "8", "32", "128" };
     divider.read = Read::ShownNumber;
 
-    Entry frequency = numberEntry("pwmFrequency", "频率", 1, DeviceInfoReply::PwmClock, P::NodeType,
-                                  Field::FrequencyDivisor, &DeviceInfo::frequencyText);
+    Entry frequency =
+            numberEntry("pwmFrequency", "频率", LowestFrequency, DeviceInfoReply::PwmClock,
+                        P::NodeType, Field::FrequencyDivisor, &DeviceInfo::frequencyText);
     frequency.write = Write::Frequency;
     frequency.read = Read::Frequency;
 
@@ -322,7 +337,7 @@ int position(const Entry &entry)
 }
 
 std::optional<QString> check(const Entry &entry, const QJsonValue &value, const QString &name,
-                             QString *error)
+                             QString *error, QString *note)
 {
     const auto refuse = [&](const QString &why) -> std::optional<QString> {
         if (error)
@@ -382,24 +397,11 @@ std::optional<QString> check(const Entry &entry, const QJsonValue &value, const 
         return refuse(QStringLiteral("%1 is out of range; expected %2").arg(text, expected(entry)));
     }
     if (entry.read == Read::Frequency) {
-        // The frequency write sends f in Hz; the module keeps the divisor N = clock / f and the
-        // reply shows clock / N. So f reads back as written exactly when it is such a quotient
-        // (clock / (clock / f) == f). The values a reply can show are accepted, 488 Hz
-        // (N = 65440 to 65535) included, though writing it needs N = 65573, beyond 16 bits.
-        const quint32 f = quint32(number);
-        const quint32 n = std::min(DeviceInfoReply::PwmClock / f, MaxDivisor);
-        const quint32 above = DeviceInfoReply::PwmClock / n;
-        if (above != f) {
-            QString nearest = QString::number(above);
-            if (n < MaxDivisor)
-                nearest.prepend(QString::number(DeviceInfoReply::PwmClock / (n + 1))
-                                + QStringLiteral(" or "));
-            return refuse(QStringLiteral("%1 Hz does not read back: the module holds %2 / N Hz "
-                                         "for a divisor N from 1 to %3; nearest: %4")
-                                  .arg(text)
-                                  .arg(DeviceInfoReply::PwmClock)
-                                  .arg(MaxDivisor)
-                                  .arg(nearest));
+        const quint32 held = heldFrequency(quint32(number));
+        if (held != number) {
+            if (note)
+                *note = QStringLiteral("%1: %2 Hz is stored as %3 Hz").arg(name, text).arg(held);
+            return QString::number(held);
         }
     }
     return text;
@@ -468,7 +470,10 @@ std::optional<QString> read(const Entry &entry, const DeviceInfoReply::RawFields
         value = qint64(*info.frequency);
         break;
     }
-    return check(entry, value, entry.key, nullptr);
+    // A value that would be stored as another is not one the module holds.
+    QString note;
+    const auto checked = check(entry, value, entry.key, nullptr, &note);
+    return note.isEmpty() ? checked : std::nullopt;
 }
 
 QString shownText(const Entry &entry, const DeviceInfo &info)

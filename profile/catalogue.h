@@ -75,9 +75,10 @@ const QList<Entry> &entries();
 const Entry *find(const QString &key);
 int position(const Entry &entry); // row in entries()
 
-// The canonical text of a value, or none and the reason, naming the value by name.
+// The canonical text of a value, or none and the reason, naming the value by name. A value the
+// module cannot hold as given is taken as the one it holds instead, and note says so.
 std::optional<QString> check(const Entry &entry, const QJsonValue &value, const QString &name,
-                             QString *error);
+                             QString *error, QString *note = nullptr);
 // A value typed as text (KEY=VALUE) as the JSON value it stands for.
 QJsonValue fromText(const Entry &entry, const QString &text);
 QJsonValue toJson(const Entry &entry, const QString &value);

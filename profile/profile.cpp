@@ -100,7 +100,7 @@ QStringList namesUnder(const QString &prefix)
 }
 
 void readParameters(const QJsonObject &object, const QString &prefix, Profile &profile,
-                    QStringList &errors)
+                    QStringList &errors, QStringList &notes)
 {
     const QStringList names = namesUnder(prefix);
     for (auto it = object.begin(); it != object.end(); ++it) {
@@ -110,16 +110,19 @@ void readParameters(const QJsonObject &object, const QString &prefix, Profile &p
         const Entry *entry = it.key().contains(u'.') ? nullptr : ProfileCatalogue::find(key);
         if (entry) {
             QString error;
-            if (const auto value = ProfileCatalogue::check(*entry, it.value(), path, &error))
+            QString note;
+            if (const auto value = ProfileCatalogue::check(*entry, it.value(), path, &error, &note))
                 profile.set(key, *value);
             else
                 errors << error;
+            if (!note.isEmpty())
+                notes << note;
         } else if (!names.contains(it.key())) {
             errors << unknownKey(path, it.key(), names);
         } else if (!it.value().isObject()) {
             errors << notAnObject(path, it.value());
         } else {
-            readParameters(it.value().toObject(), key + u'.', profile, errors);
+            readParameters(it.value().toObject(), key + u'.', profile, errors, notes);
         }
     }
 }
@@ -248,7 +251,7 @@ void findRepeatedNames(const QByteArray &json, QStringList &errors)
     }
 }
 
-void readRoot(const QJsonObject &root, Profile &profile, QStringList &errors)
+void readRoot(const QJsonObject &root, Profile &profile, QStringList &errors, QStringList &notes)
 {
     if (!root.contains(ParametersKey))
         errors << QStringLiteral("parameters: missing");
@@ -263,7 +266,7 @@ void readRoot(const QJsonObject &root, Profile &profile, QStringList &errors)
         else if (!it->isObject())
             errors << notAnObject(ParametersKey, *it);
         else
-            readParameters(it->toObject(), QString(), profile, errors);
+            readParameters(it->toObject(), QString(), profile, errors, notes);
     }
 }
 
@@ -320,9 +323,10 @@ QByteArray parametersText(const Profile &profile, int indent)
 
 } // namespace
 
-std::optional<Profile> parse(const QByteArray &json, QStringList *errors)
+std::optional<Profile> parse(const QByteArray &json, QStringList *errors, QStringList *notes)
 {
     QStringList faults;
+    QStringList stored;
     Profile profile;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
@@ -340,16 +344,18 @@ std::optional<Profile> parse(const QByteArray &json, QStringList *errors)
         findRepeatedNames(json, faults);
         const QJsonObject root = document.object();
         if (readHeader(root, faults))
-            readRoot(root, profile, faults);
+            readRoot(root, profile, faults, stored);
     }
     if (errors)
         *errors = faults;
+    if (notes)
+        *notes = stored;
     if (!faults.isEmpty())
         return std::nullopt;
     return profile;
 }
 
-std::optional<Profile> load(const QString &path, QStringList *errors)
+std::optional<Profile> load(const QString &path, QStringList *errors, QStringList *notes)
 {
     const auto refuse = [errors](const QString &why) -> std::optional<Profile> {
         if (errors)
@@ -369,7 +375,7 @@ std::optional<Profile> load(const QString &path, QStringList *errors)
                               .arg(file.size())
                               .arg(MaxFileBytes));
     }
-    return parse(file.read(MaxFileBytes), errors);
+    return parse(file.read(MaxFileBytes), errors, notes);
 }
 
 QByteArray write(const Profile &profile)
@@ -407,10 +413,11 @@ std::optional<Setting> parseSetting(const QString &text, QString *error)
         return refuse(unknownKey(key, key, keys));
     }
     const QJsonValue value = ProfileCatalogue::fromText(*entry, text.mid(equals + 1).trimmed());
-    const auto checked = ProfileCatalogue::check(*entry, value, key, error);
+    QString note;
+    const auto checked = ProfileCatalogue::check(*entry, value, key, error, &note);
     if (!checked)
         return std::nullopt;
-    return Setting { key, *checked };
+    return Setting { key, *checked, note };
 }
 
 std::optional<QList<Setting>> parseSettings(const QStringList &texts, QStringList *errors)

@@ -57,7 +57,9 @@ inline constexpr int Version = 1;
 
 // The whole text is checked before anything is taken: with any fault the result is none and
 // errors holds one English message per fault. A name given twice in one object is a fault.
-std::optional<Profile> parse(const QByteArray &json, QStringList *errors);
+// notes tells of values the module holds as others (ProfileCatalogue::check).
+std::optional<Profile> parse(const QByteArray &json, QStringList *errors,
+                             QStringList *notes = nullptr);
 
 // A profile is a few kilobytes; a larger file is refused unread.
 inline constexpr qint64 MaxFileBytes = 64 * 1024;
@@ -65,7 +67,7 @@ inline constexpr qint64 MaxFileBytes = 64 * 1024;
 // Reads and parses the file at path; with any fault none, and errors holds one English
 // message per fault (a file that cannot be read, is not a regular file, is too large, or does
 // not parse).
-std::optional<Profile> load(const QString &path, QStringList *errors);
+std::optional<Profile> load(const QString &path, QStringList *errors, QStringList *notes = nullptr);
 
 // Keys in catalogue order, hex digits in upper case; parse() gives the profile back.
 QByteArray write(const Profile &profile);
@@ -74,6 +76,7 @@ struct Setting
 {
     QString key;
     QString value; // canonical
+    QString note; // how the module holds a value other than the one given
 };
 
 // "KEY=VALUE" ("shortAddress=0002", "pins.io3=ds18b20"), blanks around either ignored, checked

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void refusedInputWritesNothing_data();
     void refusedInputWritesNothing();
     void ignoredItemIsNamedAsFailed();
+    void frequencyIsStoredAsTheNearest();
     void silentModuleIsALinkFailure();
     void hangUpMidRestoreListsWhatWasVerified();
     void saveWaitsForTheRestart();
@@ -187,6 +188,24 @@ void tst_Cc2530Ctl::ignoredItemIsNamedAsFailed()
     QVERIFY(run.out.contains("panId: written and verified"));
     // Written once more before it counts as failed.
     QCOMPARE(m_b->received().count(QByteArray::fromHex("FE 06 21 09 11 04 00 02 02 00 3B")), 2);
+}
+
+void tst_Cc2530Ctl::frequencyIsStoredAsTheNearest()
+{
+    const QString file = writeFile(QStringLiteral("f.json"), R"({"format": "cc2530-profile",
+        "version": 1, "parameters": {"pwmFrequency": 30000}})");
+    const Run restore = ctl({ "restore", m_b->devicePath(), file });
+    QCOMPARE(restore.exitCode, 0);
+    QVERIFY2(restore.err.contains("pwmFrequency: 30000 Hz is stored as 29990 Hz"),
+             qPrintable(restore.err));
+    QVERIFY2(restore.out.contains("pwmFrequency: written and verified"), qPrintable(restore.out));
+    QCOMPARE(m_b->frequencyDivisor(), 32000000 / 29990);
+
+    // Compared as the value it is stored as: nothing left to write.
+    const Run set = ctl({ "set", m_b->devicePath(), "pwmFrequency=30000" });
+    QCOMPARE(set.exitCode, 0);
+    QVERIFY(set.err.contains("30000 Hz is stored as 29990 Hz"));
+    QVERIFY2(set.out.contains("pwmFrequency: unchanged"), qPrintable(set.out));
 }
 
 void tst_Cc2530Ctl::silentModuleIsALinkFailure()

@@ -1,8 +1,17 @@
+#include "catalogue.h"
 #include "commandframe.h"
 #include "deviceinfo.h"
 #include "moduleprofile.h"
 
+#ifdef HAVE_SIMMODULE
+#    include "modulemodel.h"
+#endif
+
+#include <QLoggingCategory>
 #include <QTest>
+
+#include <algorithm>
+#include <vector>
 
 using ModuleProfile::ClearNetwork;
 
@@ -48,6 +57,9 @@ private Q_SLOTS:
     void writeFrames();
     void clearNetwork_data();
     void clearNetwork();
+#ifdef HAVE_SIMMODULE
+    void frequencySweep();
+#endif
 };
 
 void tst_ModuleProfile::fromReply()
@@ -96,7 +108,7 @@ void tst_ModuleProfile::readings_data()
     row("output yes", 13, "02", "sourceAddressOutput", "true", "yes");
     row("pin function not in the list", 40, "10", "pins.io6", "none", "无");
     row("divider 64 shows 1", 41, "40", "pwmDivider", "1", "0001");
-    row("divisor FFFF", 42, "FF FF", "pwmFrequency", "488", "000001E8");
+    row("divisor FFFF: 488 Hz, which no write gives", 42, "FF FF", "pwmFrequency", "", "000001E8");
     row("divisor 0", 42, "00 00", "pwmFrequency", "", "");
 }
 
@@ -216,6 +228,54 @@ void tst_ModuleProfile::clearNetwork()
     QCOMPARE(found, steps);
     QCOMPARE(ModuleProfile::writePlan(differences.mid(0, 1), clear).size(), 1);
 }
+
+#ifdef HAVE_SIMMODULE
+// Every divisor read from the simulated module, written back as read and read again; then a
+// dense sample of frequencies, each of which must be stored as the nearest of those values.
+void tst_ModuleProfile::frequencySweep()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // the frame's line
+    const ProfileCatalogue::Entry &entry = *ProfileCatalogue::find("pwmFrequency");
+    const auto frequencyOf = [](const ModuleModel &module) {
+        return ModuleProfile::fromReply(module.deviceInfoReply()).value("pwmFrequency");
+    };
+    std::vector<qint64> held;
+    ModuleModel module;
+    for (int divisor = 1; divisor <= 0xFFFF; ++divisor) {
+        module.setFrequencyDivisor(quint16(divisor));
+        const QString value = frequencyOf(module);
+        if (value.isEmpty())
+            continue;
+        module.setFrequencyDivisor(0);
+        module.handle(ProfileCatalogue::frame(entry, value));
+        QCOMPARE(frequencyOf(module), value);
+        held.push_back(value.toLongLong());
+    }
+    std::sort(held.begin(), held.end());
+
+    std::vector<qint64> sample;
+    for (qint64 f = held.front() - 1; f <= 70000; ++f)
+        sample.push_back(f);
+    for (qint64 f = 70001; f <= held.back() + 1; f += 7919)
+        sample.push_back(f);
+    sample.insert(sample.end(), { 16000001, 31999999, held.back(), held.back() + 1 });
+    for (const qint64 f : sample) {
+        QString note;
+        const auto stored = ProfileCatalogue::check(entry, QJsonValue(f), "f", nullptr, &note);
+        const auto above = std::lower_bound(held.begin(), held.end(), f);
+        if (f < held.front() || f > held.back()) {
+            QVERIFY2(!stored, qPrintable(QString::number(f)));
+            continue;
+        }
+        QVERIFY2(stored, qPrintable(QString::number(f)));
+        const qint64 nearest = std::min(*above - f, above == held.begin() ? f : f - above[-1]);
+        QVERIFY2(std::binary_search(held.begin(), held.end(), stored->toLongLong()),
+                 qPrintable(*stored));
+        QCOMPARE(std::abs(stored->toLongLong() - f), nearest);
+        QCOMPARE(note.isEmpty(), stored->toLongLong() == f);
+    }
+}
+#endif
 
 QTEST_GUILESS_MAIN(tst_ModuleProfile)
 #include "tst_moduleprofile.moc"

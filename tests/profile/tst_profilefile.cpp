@@ -161,12 +161,9 @@ void tst_ProfileFile::refusals_data()
     row("pin function not offered", withParameters(R"("pins": {"io1": "4-20ma-input"})"),
         { R"(parameters.pins.io1: this pin does not offer "4-20ma-input"; expected one of none, )"
           R"(switch-input, level-input, level-output, pwm-output, ds18b20, dht21)" });
-    row("frequency that does not read back", withParameters(R"("pwmFrequency": 30001)"),
-        { "parameters.pwmFrequency: 30001 Hz does not read back: the module holds 32000000 / N "
-          "Hz for a divisor N from 1 to 65535; nearest: 29990 or 30018" });
-    row("frequency below the lowest divisor", withParameters(R"("pwmFrequency": 400)"),
-        { "parameters.pwmFrequency: 400 Hz does not read back: the module holds 32000000 / N Hz "
-          "for a divisor N from 1 to 65535; nearest: 488" });
+    row("frequency no divisor reaches", withParameters(R"("pwmFrequency": 488)"),
+        { "parameters.pwmFrequency: 488 is out of range; expected a whole number from 489 to "
+          "32000000" });
     row("key given twice", withParameters(R"("channel": 15, "workTime": 1, "chan\u006eel": 22)"),
         { "parameters.channel: given more than once" });
     row("given twice at every level",
@@ -251,6 +248,8 @@ void tst_ProfileFile::setting_data()
     row("blank after the sign", "nodeType= router", "nodeType=router");
     row("no equals sign", "channel", R"("channel" is not KEY=VALUE)");
     row("unknown key", "pins.io=none", R"(pins.io: unknown key; did you mean "pins.io1"?)");
+    row("frequency held as the nearest", "pwmFrequency=30001",
+        "pwmFrequency=29990, pwmFrequency: 30001 Hz is stored as 29990 Hz");
     row("not a number", "channel=0x14",
         R"(channel: expected a whole number from 11 to 26, got "0x14")");
 }
@@ -262,7 +261,8 @@ void tst_ProfileFile::setting()
 
     QString error;
     const auto setting = ProfileFile::parseSetting(text, &error);
-    QCOMPARE(setting ? setting->key + u'=' + setting->value : error, expected);
+    const QString note = setting && !setting->note.isEmpty() ? ", " + setting->note : QString();
+    QCOMPARE(setting ? setting->key + u'=' + setting->value + note : error, expected);
     QVERIFY(setting.has_value() == error.isEmpty());
 }
 
