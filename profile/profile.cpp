@@ -29,22 +29,56 @@ void Profile::set(const QString &key, const QString &value)
 {
     const Entry *entry = ProfileCatalogue::find(key);
     Q_ASSERT_X(entry, "Profile::set", qPrintable(key));
-    if (entry)
-        m_values.insert(ProfileCatalogue::position(*entry), value);
+    if (!entry)
+        return;
+    m_values.insert(ProfileCatalogue::position(*entry), value);
+    m_unknown.remove(ProfileCatalogue::position(*entry));
 }
 
 void Profile::remove(const QString &key)
 {
-    if (const Entry *entry = ProfileCatalogue::find(key))
+    if (const Entry *entry = ProfileCatalogue::find(key)) {
         m_values.remove(ProfileCatalogue::position(*entry));
+        m_unknown.remove(ProfileCatalogue::position(*entry));
+    }
 }
+
+namespace {
+
+QStringList keysOf(const QMap<int, QString> &byRow)
+{
+    QStringList keys;
+    for (auto it = byRow.cbegin(); it != byRow.cend(); ++it)
+        keys << ProfileCatalogue::entries().at(it.key()).key;
+    return keys;
+}
+
+} // namespace
 
 QStringList Profile::keys() const
 {
-    QStringList keys;
-    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
-        keys << ProfileCatalogue::entries().at(it.key()).key;
-    return keys;
+    return keysOf(m_values);
+}
+
+void Profile::setUnknown(const QString &key, const QString &raw)
+{
+    const Entry *entry = ProfileCatalogue::find(key);
+    Q_ASSERT_X(entry, "Profile::setUnknown", qPrintable(key));
+    if (!entry)
+        return;
+    m_values.remove(ProfileCatalogue::position(*entry));
+    m_unknown.insert(ProfileCatalogue::position(*entry), raw);
+}
+
+QString Profile::unknown(const QString &key) const
+{
+    const Entry *entry = ProfileCatalogue::find(key);
+    return entry ? m_unknown.value(ProfileCatalogue::position(*entry)) : QString();
+}
+
+QStringList Profile::unknownKeys() const
+{
+    return keysOf(m_unknown);
 }
 
 namespace ProfileFile {

@@ -38,14 +38,23 @@ public:
     // In catalogue order.
     QStringList keys() const;
 
+    // A key a module's reply holds no value for, with the field's bytes (hex digits, most
+    // significant first); such a key has no value.
+    void setUnknown(const QString &key, const QString &raw);
+    // Empty unless the key is unknown.
+    QString unknown(const QString &key) const;
+    // In catalogue order.
+    QStringList unknownKeys() const;
+
     friend bool operator==(const Profile &a, const Profile &b)
     {
-        return a.module == b.module && a.m_values == b.m_values;
+        return a.module == b.module && a.m_values == b.m_values && a.m_unknown == b.m_unknown;
     }
     friend bool operator!=(const Profile &a, const Profile &b) { return !(a == b); }
 
 private:
     QMap<int, QString> m_values; // by catalogue row
+    QMap<int, QString> m_unknown; // by catalogue row
 };
 
 // The profile file: UTF-8 JSON with the format name, the version, the module and the

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void refusedInputWritesNothing();
     void ignoredItemIsNamedAsFailed();
     void frequencyIsStoredAsTheNearest();
+    void unknownByteIsNoValue();
     void silentModuleIsALinkFailure();
     void hangUpMidRestoreListsWhatWasVerified();
     void saveWaitsForTheRestart();
@@ -206,6 +207,34 @@ void tst_Cc2530Ctl::frequencyIsStoredAsTheNearest()
     QCOMPARE(set.exitCode, 0);
     QVERIFY(set.err.contains("30000 Hz is stored as 29990 Hz"));
     QVERIFY2(set.out.contains("pwmFrequency: unchanged"), qPrintable(set.out));
+}
+
+// Baud-rate byte 07 stands for no item (the window shows 38400 for it).
+void tst_Cc2530Ctl::unknownByteIsNoValue()
+{
+    m_b->setNvItem(0x040B, QByteArray::fromHex("07"));
+    const Run read = ctl({ "read", m_b->devicePath() });
+    QVERIFY2(read.out.contains("uartBaudRate\tunknown (07)\t38400\n"), qPrintable(read.out));
+
+    const QString backup = m_dir.filePath(QStringLiteral("b.json"));
+    const Run saved = ctl({ "backup", m_b->devicePath(), backup });
+    QCOMPARE(saved.exitCode, 0);
+    QVERIFY2(saved.err.contains("uartBaudRate: unknown value 07 in the module, left out"),
+             qPrintable(saved.err));
+    QFile file(backup);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!parametersOf(QString::fromUtf8(file.readAll())).contains("uartBaudRate"));
+
+    const QString wanted = writeFile(QStringLiteral("w.json"), R"({"format": "cc2530-profile",
+        "version": 1, "parameters": {"uartBaudRate": 38400}})");
+    const Run diff = ctl({ "diff", m_b->devicePath(), wanted });
+    QCOMPARE(diff.exitCode, 1);
+    QVERIFY2(diff.out.contains("uartBaudRate: module unknown (07), file 38400"),
+             qPrintable(diff.out));
+    const Run restore = ctl({ "restore", m_b->devicePath(), wanted });
+    QCOMPARE(restore.exitCode, 0);
+    QVERIFY2(restore.out.contains("uartBaudRate: written and verified"), qPrintable(restore.out));
+    QCOMPARE(m_b->nvItem(0x040B), QByteArray::fromHex("02"));
 }
 
 void tst_Cc2530Ctl::silentModuleIsALinkFailure()

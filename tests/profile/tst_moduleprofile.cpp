@@ -58,6 +58,7 @@ private Q_SLOTS:
     void clearNetwork_data();
     void clearNetwork();
 #ifdef HAVE_SIMMODULE
+    void listValuesReadBack();
     void frequencySweep();
 #endif
 };
@@ -106,8 +107,13 @@ void tst_ModuleProfile::readings_data()
     row("work mode unknown byte", 34, "02", "workMode", "", "");
     row("send mode 2", 14, "02", "sendMode", "point-to-point", "点对点");
     row("output yes", 13, "02", "sourceAddressOutput", "true", "yes");
-    row("pin function not in the list", 40, "10", "pins.io6", "none", "无");
-    row("divider 64 shows 1", 41, "40", "pwmDivider", "1", "0001");
+    row("pin function not in the list", 40, "10", "pins.io6", "", "无");
+    row("pin none", 36, "FF", "pins.io2", "none", "无");
+    row("divider 64 shows 1", 41, "40", "pwmDivider", "", "0001");
+    row("baud byte 07 shows 38400", 19, "07", "uartBaudRate", "", "38400");
+    row("stop bits 01 shows 1", 28, "01", "uartStopBits", "", "1");
+    row("output 00 shows no", 13, "00", "sourceAddressOutput", "", "no");
+    row("two channel bits", 9, "00 88 00 00", "channel", "", "0x0F");
     row("divisor FFFF: 488 Hz, which no write gives", 42, "FF FF", "pwmFrequency", "", "000001E8");
     row("divisor 0", 42, "00 00", "pwmFrequency", "", "");
 }
@@ -127,7 +133,12 @@ void tst_ModuleProfile::readings()
     QVERIFY(it != all.end());
     QCOMPARE(it->value, value);
     QCOMPARE(it->windowText, windowText);
-    QCOMPARE(ModuleProfile::fromReply(frame).contains(key), !value.isEmpty());
+    const Profile profile = ModuleProfile::fromReply(frame);
+    QCOMPARE(profile.contains(key), !value.isEmpty());
+    // The bytes, most significant first, where the module holds no value.
+    std::reverse(bytes.begin(), bytes.end());
+    QCOMPARE(profile.unknown(key),
+             value.isEmpty() ? QString::fromLatin1(bytes.toHex().toUpper()) : QString());
 }
 
 void tst_ModuleProfile::differences()
@@ -141,9 +152,11 @@ void tst_ModuleProfile::differences()
                                        { "pins.io3", "none" } });
     const auto found = ModuleProfile::differences(module, wanted);
     QCOMPARE(found.size(), 3);
-    const QStringList expected { "nodeType  router", "channel 15 20", "pins.io3 ds18b20 none" };
+    const QStringList expected { "nodeType  router 05", "channel 15 20 ",
+                                 "pins.io3 ds18b20 none " };
     for (int i = 0; i < found.size(); ++i) {
-        QCOMPARE(found[i].key + u' ' + found[i].moduleValue + u' ' + found[i].wantedValue,
+        QCOMPARE(found[i].key + u' ' + found[i].moduleValue + u' ' + found[i].wantedValue + u' '
+                         + found[i].moduleRaw,
                  expected[i]);
     }
 }
@@ -230,6 +243,23 @@ void tst_ModuleProfile::clearNetwork()
 }
 
 #ifdef HAVE_SIMMODULE
+// Each value of every list, written into the simulated module, reads back as itself.
+void tst_ModuleProfile::listValuesReadBack()
+{
+    for (const ProfileCatalogue::Entry &entry : ProfileCatalogue::entries()) {
+        if (entry.list.isEmpty() && entry.values.isEmpty())
+            continue;
+        QStringList values = entry.values;
+        for (qint64 n = entry.minimum; values.isEmpty() && n <= entry.maximum; ++n)
+            values << QString::number(n);
+        for (const QString &value : std::as_const(values)) {
+            ModuleModel module;
+            module.handle(ProfileCatalogue::frame(entry, value));
+            QCOMPARE(ModuleProfile::fromReply(module.deviceInfoReply()).value(entry.key), value);
+        }
+    }
+}
+
 // Every divisor read from the simulated module, written back as read and read again; then a
 // dense sample of frequencies, each of which must be stored as the nearest of those values.
 void tst_ModuleProfile::frequencySweep()
