@@ -68,6 +68,8 @@ private Q_SLOTS:
 
 private:
     QString writeFile(const QString &name, const QByteArray &text);
+    // A profile of the given members of "parameters".
+    QString writeParameters(const QString &name, const QByteArray &members);
 
     QTemporaryDir m_dir;
     std::unique_ptr<SimulatedModule> m_a;
@@ -90,6 +92,12 @@ QString tst_Cc2530Ctl::writeFile(const QString &name, const QByteArray &text)
     if (file.open(QIODevice::WriteOnly))
         file.write(text);
     return path;
+}
+
+QString tst_Cc2530Ctl::writeParameters(const QString &name, const QByteArray &members)
+{
+    return writeFile(
+            name, R"({"format": "cc2530-profile", "version": 1, "parameters": {)" + members + "}}");
 }
 
 void tst_Cc2530Ctl::backupThenRestoreOntoAnotherModule()
@@ -193,9 +201,9 @@ void tst_Cc2530Ctl::ignoredItemIsNamedAsFailed()
 
 void tst_Cc2530Ctl::frequencyIsStoredAsTheNearest()
 {
-    const QString file = writeFile(QStringLiteral("f.json"), R"({"format": "cc2530-profile",
-        "version": 1, "parameters": {"pwmFrequency": 30000}})");
-    const Run restore = ctl({ "restore", m_b->devicePath(), file });
+    const Run restore =
+            ctl({ "restore", m_b->devicePath(),
+                  writeParameters(QStringLiteral("f.json"), R"("pwmFrequency": 30000)") });
     QCOMPARE(restore.exitCode, 0);
     QVERIFY2(restore.err.contains("pwmFrequency: 30000 Hz is stored as 29990 Hz"),
              qPrintable(restore.err));
@@ -225,8 +233,7 @@ void tst_Cc2530Ctl::unknownByteIsNoValue()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(!parametersOf(QString::fromUtf8(file.readAll())).contains("uartBaudRate"));
 
-    const QString wanted = writeFile(QStringLiteral("w.json"), R"({"format": "cc2530-profile",
-        "version": 1, "parameters": {"uartBaudRate": 38400}})");
+    const QString wanted = writeParameters(QStringLiteral("w.json"), R"("uartBaudRate": 38400)");
     const Run diff = ctl({ "diff", m_b->devicePath(), wanted });
     QCOMPARE(diff.exitCode, 1);
     QVERIFY2(diff.out.contains("uartBaudRate: module unknown (07), file 38400"),
