@@ -57,7 +57,6 @@ private Q_SLOTS:
     void clearNetwork_data();
     void clearNetwork();
 #ifdef HAVE_SIMMODULE
-    void listValuesReadBack();
     void frequencySweep();
 #endif
 };
@@ -242,22 +241,6 @@ void tst_ModuleProfile::clearNetwork()
 }
 
 #ifdef HAVE_SIMMODULE
-// Each value of every list, written into the simulated module, reads back as itself.
-void tst_ModuleProfile::listValuesReadBack()
-{
-    for (const ProfileCatalogue::Entry &entry : ProfileCatalogue::entries()) {
-        const qint64 count = entry.read != ProfileCatalogue::Read::Written ? 0
-                : entry.values.isEmpty() ? entry.maximum - entry.minimum + 1
-                                         : entry.values.size();
-        for (qint64 n = 0; n < count; ++n) {
-            const QString value = entry.values.value(n, QString::number(entry.minimum + n));
-            ModuleModel module;
-            module.handle(ProfileCatalogue::frame(entry, value));
-            QCOMPARE(ModuleProfile::fromReply(module.deviceInfoReply()).value(entry.key), value);
-        }
-    }
-}
-
 // Every divisor read from the simulated module, written back as read and read again; then a
 // dense sample of frequencies, each of which must be stored as the nearest of those values.
 void tst_ModuleProfile::frequencySweep()
