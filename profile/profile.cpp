@@ -467,7 +467,8 @@ std::optional<QList<Setting>> parseSettings(const QStringList &texts, QStringLis
             continue;
         }
         if (seen.contains(setting->key)) {
-            faults << givenTwice(setting->key);
+            if (!faults.contains(givenTwice(setting->key)))
+                faults << givenTwice(setting->key);
             continue;
         }
         seen << setting->key;
