@@ -40,27 +40,45 @@ Reading readModule(ModuleClient &client, const QString &port)
 std::optional<Profile> loadProfile(const QString &path)
 {
     QStringList errors;
-    const auto profile = ProfileFile::load(path, &errors);
-    for (const QString &error : std::as_const(errors))
-        Console::err(QStringLiteral("%1: %2").arg(path, error));
+    QStringList notes;
+    const auto profile = ProfileFile::load(path, &errors, &notes);
+    for (const QString &line : errors + notes)
+        Console::err(QStringLiteral("%1: %2").arg(path, line));
     return profile;
 }
 
 // The settings given as KEY=VALUE over a profile; none when one is refused.
-std::optional<Profile> withSettings(Profile profile, const QStringList &settings)
+std::optional<Profile> withSettings(Profile profile, const QStringList &texts)
 {
-    bool refused = false;
-    for (const QString &text : settings) {
-        QString error;
-        const auto setting = ProfileFile::parseSetting(text, &error);
-        if (!setting) {
-            Console::err(error);
-            refused = true;
-            continue;
-        }
-        profile.set(setting->key, setting->value);
+    QStringList errors;
+    const auto settings = ProfileFile::parseSettings(texts, &errors);
+    for (const QString &error : std::as_const(errors))
+        Console::err(error);
+    if (!settings)
+        return std::nullopt;
+    for (const ProfileFile::Setting &setting : *settings) {
+        if (!setting.note.isEmpty())
+            Console::err(setting.note);
+        profile.set(setting.key, setting.value);
     }
-    return refused ? std::nullopt : std::optional<Profile>(profile);
+    return profile;
+}
+
+QString unknownText(const QString &raw)
+{
+    return QStringLiteral("unknown (%1)").arg(raw);
+}
+
+// A module's profile for a file: the keys whose bytes stand for no value are left out, each
+// with a note on stderr.
+QByteArray profileText(const QByteArray &reply)
+{
+    const Profile profile = ModuleProfile::fromReply(reply);
+    for (const QString &key : profile.unknownKeys()) {
+        Console::err(QStringLiteral("%1: unknown value %2 in the module, left out")
+                             .arg(key, profile.unknown(key)));
+    }
+    return ProfileFile::write(profile);
 }
 
 QString outcomeText(const ProfileApply::Line &line)
@@ -129,8 +147,7 @@ int readCommand(const Options &options)
     if (reading.exitCode != Done)
         return reading.exitCode;
     if (options.json) {
-        Console::out(QString::fromUtf8(ProfileFile::write(ModuleProfile::fromReply(reading.reply)))
-                             .trimmed());
+        Console::out(QString::fromUtf8(profileText(reading.reply)).trimmed());
         return Done;
     }
     const Profile profile = ModuleProfile::fromReply(reading.reply);
@@ -139,7 +156,7 @@ int readCommand(const Options &options)
     const QList<ModuleProfile::Reading> readings = ModuleProfile::readings(reading.reply);
     for (const ModuleProfile::Reading &r : readings) {
         Console::out(QStringLiteral("%1\t%2\t%3")
-                             .arg(r.key, r.value.isEmpty() ? QStringLiteral("-") : r.value,
+                             .arg(r.key, r.value.isEmpty() ? unknownText(r.raw) : r.value,
                                   r.windowText.isEmpty() ? QStringLiteral("-") : r.windowText));
     }
     return Done;
@@ -153,8 +170,7 @@ int backupCommand(const Options &options)
         return reading.exitCode;
     const QString path = options.arguments.value(1);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(ProfileFile::write(ModuleProfile::fromReply(reading.reply))) < 0
+    if (!file.open(QIODevice::WriteOnly) || file.write(profileText(reading.reply)) < 0
         || !file.commit()) {
         Console::err(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
         return Refused;
@@ -176,22 +192,21 @@ int diffCommand(const Options &options)
     const QList<ModuleProfile::Difference> differences =
             ModuleProfile::differences(ModuleProfile::fromReply(reading.reply), *wanted);
     for (const ModuleProfile::Difference &d : differences) {
-        Console::out(QStringLiteral("%1: module %2, file %3")
-                             .arg(d.key,
-                                  d.moduleValue.isEmpty() ? QStringLiteral("no valid value")
-                                                          : d.moduleValue,
-                                  d.wantedValue));
+        Console::out(
+                QStringLiteral("%1: module %2, file %3")
+                        .arg(d.key,
+                             d.moduleValue.isEmpty() ? unknownText(d.moduleRaw) : d.moduleValue,
+                             d.wantedValue));
     }
     return differences.isEmpty() ? Done : Refused;
 }
 
 int restoreCommand(const Options &options)
 {
+    // Every fault is reported, those of the --set values too when the file is refused.
     const auto file = loadProfile(options.arguments.value(1));
-    if (!file)
-        return Refused;
-    const auto wanted = withSettings(*file, options.sets);
-    if (!wanted)
+    const auto wanted = withSettings(file.value_or(Profile()), options.sets);
+    if (!file || !wanted)
         return Refused;
     return apply(options, *wanted);
 }

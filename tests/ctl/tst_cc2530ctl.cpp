@@ -59,6 +59,8 @@ private Q_SLOTS:
     void refusedInputWritesNothing_data();
     void refusedInputWritesNothing();
     void ignoredItemIsNamedAsFailed();
+    void frequencyIsStoredAsTheNearest();
+    void unknownByteIsNoValue();
     void silentModuleIsALinkFailure();
     void hangUpMidRestoreListsWhatWasVerified();
     void saveWaitsForTheRestart();
@@ -66,6 +68,8 @@ private Q_SLOTS:
 
 private:
     QString writeFile(const QString &name, const QByteArray &text);
+    // A profile of the given members of "parameters".
+    QString writeParameters(const QString &name, const QByteArray &members);
 
     QTemporaryDir m_dir;
     std::unique_ptr<SimulatedModule> m_a;
@@ -88,6 +92,12 @@ QString tst_Cc2530Ctl::writeFile(const QString &name, const QByteArray &text)
     if (file.open(QIODevice::WriteOnly))
         file.write(text);
     return path;
+}
+
+QString tst_Cc2530Ctl::writeParameters(const QString &name, const QByteArray &members)
+{
+    return writeFile(
+            name, R"({"format": "cc2530-profile", "version": 1, "parameters": {)" + members + "}}");
 }
 
 void tst_Cc2530Ctl::backupThenRestoreOntoAnotherModule()
@@ -155,6 +165,16 @@ void tst_Cc2530Ctl::refusedInputWritesNothing_data()
             << head + R"({"pins": {"io3": "pwm-output"}}})" << QStringList() << "io3";
     QTest::newRow("bad --set") << head + R"({"channel": 20}})"
                                << QStringList { "--set", "panId=12345" } << "panId";
+    QTest::newRow("key twice in the file") << head + R"({"channel": 15, "channel": 22}})"
+                                           << QStringList() << "channel: given more than once";
+    QTest::newRow("key twice in --set")
+            << head + R"({"channel": 20}})"
+            << QStringList { "--set", "channel=21", "--set", "channel=22" }
+            << "channel: given more than once";
+    // The --set value is checked although the file is refused.
+    QTest::newRow("refused file and bad --set")
+            << QByteArray() << QStringList { "--set", "panId=12345" }
+            << R"(panId: "12345" is not allowed)";
 }
 
 void tst_Cc2530Ctl::refusedInputWritesNothing()
@@ -182,6 +202,44 @@ void tst_Cc2530Ctl::ignoredItemIsNamedAsFailed()
     QVERIFY(run.out.contains("panId: written and verified"));
     // Written once more before it counts as failed.
     QCOMPARE(m_b->received().count(QByteArray::fromHex("FE 06 21 09 11 04 00 02 02 00 3B")), 2);
+}
+
+void tst_Cc2530Ctl::frequencyIsStoredAsTheNearest()
+{
+    const Run restore =
+            ctl({ "restore", m_b->devicePath(),
+                  writeParameters(QStringLiteral("f.json"), R"("pwmFrequency": 30000)") });
+    QCOMPARE(restore.exitCode, 0);
+    QVERIFY2(restore.err.contains("pwmFrequency: 30000 Hz is stored as 29990 Hz"),
+             qPrintable(restore.err));
+    QVERIFY2(restore.out.contains("pwmFrequency: written and verified"), qPrintable(restore.out));
+}
+
+// Baud-rate byte 07 stands for no item (the window shows 38400 for it).
+void tst_Cc2530Ctl::unknownByteIsNoValue()
+{
+    m_b->setNvItem(0x040B, QByteArray::fromHex("07"));
+    const Run read = ctl({ "read", m_b->devicePath() });
+    QVERIFY2(read.out.contains("uartBaudRate\tunknown (07)\t38400\n"), qPrintable(read.out));
+
+    const QString backup = m_dir.filePath(QStringLiteral("b.json"));
+    const Run saved = ctl({ "backup", m_b->devicePath(), backup });
+    QCOMPARE(saved.exitCode, 0);
+    QVERIFY2(saved.err.contains("uartBaudRate: unknown value 07 in the module, left out"),
+             qPrintable(saved.err));
+    QFile file(backup);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!parametersOf(QString::fromUtf8(file.readAll())).contains("uartBaudRate"));
+
+    const QString wanted = writeParameters(QStringLiteral("w.json"), R"("uartBaudRate": 38400)");
+    const Run diff = ctl({ "diff", m_b->devicePath(), wanted });
+    QCOMPARE(diff.exitCode, 1);
+    QVERIFY2(diff.out.contains("uartBaudRate: module unknown (07), file 38400"),
+             qPrintable(diff.out));
+    const Run restore = ctl({ "restore", m_b->devicePath(), wanted });
+    QCOMPARE(restore.exitCode, 0);
+    QVERIFY2(restore.out.contains("uartBaudRate: written and verified"), qPrintable(restore.out));
+    QCOMPARE(m_b->nvItem(0x040B), QByteArray::fromHex("02"));
 }
 
 void tst_Cc2530Ctl::silentModuleIsALinkFailure()
