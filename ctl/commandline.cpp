@@ -1,9 +1,11 @@
 #include "commandline.h"
 
+#include "arguments.h"
 #include "commands.h"
 #include "console.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 #include <functional>
 
@@ -15,44 +17,180 @@ namespace {
 // write within a few milliseconds when it answers at all; the read-back proves the write.
 constexpr int DefaultGapMs = 100;
 
+// Every option any subcommand takes; a subcommand lists those it offers.
+enum class Opt { Json, Frame, Set, Save, DryRun, GapMs };
+
+struct OptionSpec
+{
+    Opt id;
+    QCommandLineOption option;
+    // Takes the parsed option into options; the refusal when its value is not allowed.
+    std::function<QString(const QCommandLineParser &, const QCommandLineOption &, Options &)> take;
+};
+
+const QList<OptionSpec> &optionSpecs()
+{
+    static const QList<OptionSpec> list {
+        { Opt::Json,
+          { QStringLiteral("json"), QStringLiteral("Print JSON.") },
+          [](const auto &parser, const auto &option, Options &options) {
+              options.json = parser.isSet(option);
+              return QString();
+          } },
+        { Opt::Frame,
+          { QStringLiteral("frame"), QStringLiteral("HEX is CMD0 CMD1 and the payload.") },
+          [](const auto &parser, const auto &option, Options &options) {
+              options.frame = parser.isSet(option);
+              return QString();
+          } },
+        { Opt::Set,
+          { QStringLiteral("set"),
+            QStringLiteral("Override one parameter of the profile, e.g. shortAddress=0002 (may "
+                           "be repeated)."),
+            QStringLiteral("KEY=VALUE") },
+          [](const auto &parser, const auto &option, Options &options) {
+              options.sets = parser.values(option);
+              return QString();
+          } },
+        { Opt::Save,
+          { QStringLiteral("save"),
+            QStringLiteral("Then save and restart the module, wait for it to answer again and "
+                           "verify once more; also when nothing had to be written.") },
+          [](const auto &parser, const auto &option, Options &options) {
+              options.save = parser.isSet(option);
+              return QString();
+          } },
+        { Opt::DryRun,
+          { QStringLiteral("dry-run"),
+            QStringLiteral("Read the module and print the frames that would be written; write "
+                           "nothing.") },
+          [](const auto &parser, const auto &option, Options &options) {
+              options.dryRun = parser.isSet(option);
+              return QString();
+          } },
+        { Opt::GapMs,
+          { QStringLiteral("gap-ms"),
+            QStringLiteral("How long a write may go unanswered before the next one (default "
+                           "%1).")
+                    .arg(DefaultGapMs),
+            QStringLiteral("MS"), QString::number(DefaultGapMs) },
+          [](const auto &parser, const auto &option, Options &options) {
+              bool ok = false;
+              options.gapMs = parser.value(option).toInt(&ok);
+              return ok && options.gapMs >= 1 && options.gapMs <= 10000
+                      ? QString()
+                      : QStringLiteral("--gap-ms: expected 1 to 10000 milliseconds");
+          } },
+    };
+    return list;
+}
+
+const char ApplyExitCodes[] =
+        "Prints one line per parameter (unchanged; written and verified; FAILED: wanted X, "
+        "module shows Y; sent, not verified; not sent) and a summary.\n"
+        "SIGINT or SIGTERM: the exchange in progress is finished, the clear-network frame is "
+        "sent if node type, channel or PAN ID has gone out, the lines and the summary are "
+        "printed; a second such signal ends at once.\n\n"
+        "Exit codes: 0 every parameter holds (read back); 1 refused input (wrong arguments, a "
+        "fault in the file or a --set: nothing is written) or a parameter that failed "
+        "verification; 2 the port could not be opened, the module did not answer, or the line "
+        "was lost; 130 stopped by SIGINT, 143 stopped by SIGTERM.";
+
 struct Subcommand
 {
     const char *name;
     const char *arguments; // positional arguments as --help shows them
     const char *summary;
-    bool json, frame, writes;
-    int positional; // required positional arguments; -1: at least one more than listed
+    const char *details; // what it prints on failure and its exit codes
+    QList<Opt> options;
+    int positional; // required positional arguments; -2: at least two
+    FileUse file; // what the argument after PORT is
+    int refusedCode; // for wrong usage and refused arguments
     std::function<int(const Options &)> run;
 };
 
 const QList<Subcommand> &subcommands()
 {
     static const QList<Subcommand> list {
-        { "ports", "",
-          "List the serial ports with description, manufacturer, serial number "
-          "and USB vendor:product id.",
-          true, false, false, 0, portsCommand },
-        { "read", "PORT",
-          "Read the module's parameters once and print them (with --json: a "
-          "profile).",
-          true, false, false, 1, readCommand },
-        { "backup", "PORT FILE", "Read the module and save its profile into FILE.", false, false,
-          false, 2, backupCommand },
-        { "diff", "PORT FILE",
-          "Print the parameters in which the module differs from the profile in FILE; exit 0 "
-          "when none does, 1 otherwise.",
-          false, false, false, 2, diffCommand },
-        { "restore", "PORT FILE",
+        { "ports",
+          "",
+          "List the serial ports with description, manufacturer, serial number and USB "
+          "vendor:product id.",
+          "Exit codes: 0 listed (also when there is none); 1 wrong usage.",
+          { Opt::Json },
+          0,
+          FileUse::None,
+          Refused,
+          portsCommand },
+        { "read",
+          "PORT",
+          "Read the module's parameters once and print them (with --json: a profile).",
+          "Exit codes: 0 read; 1 wrong usage or PORT is not a serial port; 2 the port could not be "
+          "opened (missing, in use, no permission), the module did not answer, or the line was "
+          "lost.",
+          { Opt::Json },
+          1,
+          FileUse::None,
+          Refused,
+          readCommand },
+        { "backup",
+          "PORT FILE",
+          "Read the module and save its profile into FILE.",
+          "FILE is replaced only once the new profile is completely written.\n\n"
+          "Exit codes: 0 saved; 1 wrong usage, PORT is not a serial port, or FILE exists and is "
+          "not a "
+          "regular file (a device, a FIFO, a directory); 2 the port could not be opened, the "
+          "module did not answer, the line was lost, or FILE could not be written (a full disk, "
+          "no permission; FILE is then as it was).",
+          {},
+          2,
+          FileUse::Write,
+          Refused,
+          backupCommand },
+        { "diff",
+          "PORT FILE",
+          "Print the parameters in which the module differs from the profile in FILE.",
+          "Exit codes, as diff(1) has them: 0 the module holds every parameter of FILE; 1 it "
+          "differs; 2 trouble: wrong usage, PORT is not a serial port, FILE is missing, unreadable "
+          "or refused, the port could not be opened, the module did not answer, or the line was "
+          "lost.",
+          {},
+          2,
+          FileUse::Read,
+          Trouble,
+          diffCommand },
+        { "restore",
+          "PORT FILE",
           "Write the parameters in which the module differs from the profile in FILE, then "
           "read them back and verify them.",
-          false, false, true, 2, restoreCommand },
-        { "set", "PORT KEY=VALUE...",
-          "Write the given parameters, then read them back and verify them.", false, false, true,
-          -2, setCommand },
-        { "send", "PORT HEX",
+          ApplyExitCodes,
+          { Opt::Set, Opt::Save, Opt::DryRun, Opt::GapMs },
+          2,
+          FileUse::Read,
+          Refused,
+          restoreCommand },
+        { "set",
+          "PORT KEY=VALUE...",
+          "Write the given parameters, then read them back and verify them.",
+          ApplyExitCodes,
+          { Opt::Save, Opt::DryRun, Opt::GapMs },
+          -2,
+          FileUse::None,
+          Refused,
+          setCommand },
+        { "send",
+          "PORT HEX",
           "Send raw bytes (with --frame: CMD0 CMD1 and payload, finished into a frame) and "
-          "print what came back.",
-          false, true, false, 2, sendCommand },
+          "print what came back, each frame marked intact or not.",
+          "When nothing comes back within 1000 ms it says \"no reply\".\n\n"
+          "Exit codes: 0 a reply came (intact or not); 1 wrong usage, PORT is not a serial port, "
+          "or "
+          "HEX refused; 2 the port could not be opened, no reply, or the line was lost.",
+          { Opt::Frame },
+          2,
+          FileUse::None,
+          Refused,
+          sendCommand },
     };
     return list;
 }
@@ -66,46 +204,27 @@ QString programHelp()
         text += QStringLiteral("  %1 %2\n      %3\n")
                         .arg(QLatin1String(sub.name), QLatin1String(sub.arguments),
                              QLatin1String(sub.summary));
-    text += QStringLiteral("\n'cc2530ctl SUBCOMMAND --help' lists a subcommand's options.\n"
-                           "Exit codes: 0 done; 1 refused input or a parameter that failed "
-                           "verification; 2 the port could not be opened, the module did not "
-                           "answer, or the line was lost.");
+    text += QStringLiteral(
+            "\n'cc2530ctl SUBCOMMAND --help' lists a subcommand's options and exit codes.\n"
+            "Exit codes: 0 done; 1 refused input or a parameter that failed verification (diff: "
+            "the module differs); 2 the port could not be opened, the module did not answer, the "
+            "line was lost, or a file could not be written (diff: any trouble); 130 and 143: "
+            "restore or set stopped by SIGINT or SIGTERM.");
     return text;
 }
 
 int runSubcommand(const Subcommand &sub, const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QLatin1String(sub.summary));
+    parser.setApplicationDescription(QLatin1String(sub.summary) + QStringLiteral("\n\n")
+                                     + QLatin1String(sub.details));
     parser.addHelpOption();
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print JSON."));
-    const QCommandLineOption frame(QStringLiteral("frame"),
-                                   QStringLiteral("HEX is CMD0 CMD1 and the payload."));
-    const QCommandLineOption set(QStringLiteral("set"),
-                                 QStringLiteral("Override one parameter of the profile, e.g. "
-                                                "shortAddress=0002 (may be repeated)."),
-                                 QStringLiteral("KEY=VALUE"));
-    const QCommandLineOption save(QStringLiteral("save"),
-                                  QStringLiteral("Then save and restart the module, wait for it "
-                                                 "to answer again and verify once more."));
-    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
-                                    QStringLiteral("Read the module and print the frames that "
-                                                   "would be written; write nothing."));
-    const QCommandLineOption gap(QStringLiteral("gap-ms"),
-                                 QStringLiteral("How long a write may go unanswered before the "
-                                                "next one (default %1).")
-                                         .arg(DefaultGapMs),
-                                 QStringLiteral("MS"), QString::number(DefaultGapMs));
-    if (sub.json)
-        parser.addOption(json);
-    if (sub.frame)
-        parser.addOption(frame);
-    if (sub.writes) {
-        if (QLatin1String(sub.name) == QLatin1String("restore"))
-            parser.addOption(set);
-        parser.addOption(save);
-        parser.addOption(dryRun);
-        parser.addOption(gap);
+    QList<const OptionSpec *> offered;
+    for (const OptionSpec &spec : optionSpecs()) {
+        if (sub.options.contains(spec.id)) {
+            parser.addOption(spec.option);
+            offered.append(&spec);
+        }
     }
     for (const QString &name : QString::fromLatin1(sub.arguments).split(u' ', Qt::SkipEmptyParts))
         parser.addPositionalArgument(name, QString());
@@ -114,10 +233,16 @@ int runSubcommand(const Subcommand &sub, const QStringList &arguments)
             QStringList { QStringLiteral("cc2530ctl ") + sub.name } + arguments;
     if (!parser.parse(withProgram)) {
         Console::err(parser.errorText());
-        return Refused;
+        return sub.refusedCode;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        Console::out(parser.helpText().trimmed());
+        // The parser names the program by its path; the usage line names the subcommand.
+        QString help = parser.helpText().trimmed();
+        const qsizetype programAt = help.indexOf(QCoreApplication::arguments().value(0));
+        if (programAt >= 0 && programAt < help.indexOf(u'\n'))
+            help.replace(programAt, QCoreApplication::arguments().value(0).size(),
+                         QStringLiteral("cc2530ctl ") + QLatin1String(sub.name));
+        Console::out(help);
         return Done;
     }
     Options options;
@@ -128,21 +253,23 @@ int runSubcommand(const Subcommand &sub, const QStringList &arguments)
     if (!countOk) {
         Console::err(QStringLiteral("usage: cc2530ctl %1 %2 (see --help)")
                              .arg(QLatin1String(sub.name), QLatin1String(sub.arguments)));
-        return Refused;
+        return sub.refusedCode;
     }
-    options.json = sub.json && parser.isSet(json);
-    options.frame = sub.frame && parser.isSet(frame);
-    if (sub.writes) {
-        options.save = parser.isSet(save);
-        options.dryRun = parser.isSet(dryRun);
-        if (QLatin1String(sub.name) == QLatin1String("restore"))
-            options.sets = parser.values(set);
-        bool ok = false;
-        options.gapMs = parser.value(gap).toInt(&ok);
-        if (!ok || options.gapMs < 1 || options.gapMs > 10000) {
-            Console::err(QStringLiteral("--gap-ms: expected 1 to 10000 milliseconds"));
-            return Refused;
+    for (const OptionSpec *spec : std::as_const(offered)) {
+        const QString refusal = spec->take(parser, spec->option, options);
+        if (!refusal.isEmpty()) {
+            Console::err(refusal);
+            return sub.refusedCode;
         }
+    }
+    if (needed > 0) {
+        const QStringList problems =
+                argumentProblems(QLatin1String(sub.name), options.arguments.value(0), sub.file,
+                                 options.arguments.value(1));
+        for (const QString &problem : problems)
+            Console::err(problem);
+        if (!problems.isEmpty())
+            return sub.refusedCode;
     }
     return sub.run(options);
 }
