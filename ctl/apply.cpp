@@ -53,6 +53,7 @@ ProfileApply::End ProfileApply::run(const QByteArray &reply, const Profile &want
 {
     m_lines.clear();
     m_networkUncleared = false;
+    m_clearedOnStop = false;
     const Profile current = ModuleProfile::fromReply(reply);
     const QList<ModuleProfile::Difference> first = ModuleProfile::differences(current, wanted);
     const QStringList keys = wanted.keys();
@@ -114,8 +115,10 @@ ProfileApply::End ProfileApply::write(const QList<ModuleProfile::WriteStep> &ste
     for (const ModuleProfile::WriteStep &step : steps) {
         if (stopRequested()) {
             // A new node type, channel or PAN ID takes effect with the network cleared.
-            if (m_networkUncleared && m_client.exchange(ModuleCommand::clearNetworkFrame()))
+            if (m_networkUncleared && m_client.exchange(ModuleCommand::clearNetworkFrame())) {
                 m_networkUncleared = false;
+                m_clearedOnStop = true;
+            }
             return End::Stopped;
         }
         const bool clears = step.key.isEmpty();

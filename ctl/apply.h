@@ -59,6 +59,9 @@ public:
     // Node type, channel or PAN ID went out and the clear-network frame did not follow (the
     // line was lost): the module's new network setting is not in effect.
     bool networkLeftUncleared() const { return m_networkUncleared; }
+    // The stop request came after a network parameter went out; the clear-network frame was
+    // sent before the run ended.
+    bool clearedOnStop() const { return m_clearedOnStop; }
 
 private:
     bool stopRequested() const { return m_stopRequested && m_stopRequested(); }
@@ -72,4 +75,5 @@ private:
     std::function<void(const QString &)> m_stepReport;
     QList<Line> m_lines;
     bool m_networkUncleared = false;
+    bool m_clearedOnStop = false;
 };

@@ -85,16 +85,56 @@ const QList<OptionSpec> &optionSpecs()
     return list;
 }
 
-const char ApplyExitCodes[] =
-        "Prints one line per parameter (unchanged; written and verified; FAILED: wanted X, "
-        "module shows Y; sent, not verified; not sent) and a summary.\n"
-        "SIGINT or SIGTERM: the exchange in progress is finished, the clear-network frame is "
-        "sent if node type, channel or PAN ID has gone out, the lines and the summary are "
-        "printed; a second such signal ends at once.\n\n"
+const char ApplyDetails[] =
+        "Prints a line per parameter, then a summary of the counts:\n"
+        "  KEY: unchanged                     the module held it already\n"
+        "  KEY: written and verified          the read-back shows it\n"
+        "  KEY: FAILED: wanted X, module shows Y\n"
+        "                                     written twice, the read-back shows Y\n"
+        "  KEY: sent, not verified (wanted X) its frame went out (or was going out\n"
+        "                                     when the line was lost); no read-back\n"
+        "  KEY: not sent (wanted X)           stopped before its frame\n\n"
+        "When nothing differs it says \"nothing written\". With --save it then says that "
+        "save-and-restart went out and when the module answered again; the lines are then "
+        "those of the read-back after the restart. --save saves also when nothing was "
+        "written.\n\n"
+        "A line lost or a module that does not answer ends the run: the lines and the summary "
+        "are printed, the reason on standard error. SIGINT or SIGTERM: the exchange in "
+        "progress is finished, the clear-network frame is sent if node type, channel or PAN "
+        "ID went out without it, the lines and the summary are printed; the same signal again "
+        "ends the program at once.\n\n"
         "Exit codes: 0 every parameter holds (read back); 1 refused input (wrong arguments, a "
-        "fault in the file or a --set: nothing is written) or a parameter that failed "
+        "fault in the file or a --set; nothing is written) or a parameter that failed "
         "verification; 2 the port could not be opened, the module did not answer, or the line "
         "was lost; 130 stopped by SIGINT, 143 stopped by SIGTERM.";
+
+// Lines longer than width broken between words; a continuation keeps the line's indent.
+QString wrapped(const QString &text, qsizetype width = 79)
+{
+    QStringList out;
+    const QStringList lines = text.split(u'\n');
+    for (const QString &line : lines) {
+        if (line.size() <= width) {
+            out << line;
+            continue;
+        }
+        qsizetype lead = 0;
+        while (lead < line.size() && line.at(lead) == u' ')
+            ++lead;
+        const QString prefix(lead, u' ');
+        QString current;
+        const QStringList words = line.mid(lead).split(u' ', Qt::SkipEmptyParts);
+        for (const QString &word : words) {
+            if (!current.isEmpty() && lead + current.size() + 1 + word.size() > width) {
+                out << prefix + current;
+                current.clear();
+            }
+            current += (current.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        out << prefix + current;
+    }
+    return out.join(u'\n');
+}
 
 struct Subcommand
 {
@@ -163,7 +203,7 @@ const QList<Subcommand> &subcommands()
           "PORT FILE",
           "Write the parameters in which the module differs from the profile in FILE, then "
           "read them back and verify them.",
-          ApplyExitCodes,
+          ApplyDetails,
           { Opt::Set, Opt::Save, Opt::DryRun, Opt::GapMs },
           2,
           FileUse::Read,
@@ -172,7 +212,7 @@ const QList<Subcommand> &subcommands()
         { "set",
           "PORT KEY=VALUE...",
           "Write the given parameters, then read them back and verify them.",
-          ApplyExitCodes,
+          ApplyDetails,
           { Opt::Save, Opt::DryRun, Opt::GapMs },
           -2,
           FileUse::None,
@@ -201,23 +241,38 @@ QString programHelp()
                                   "Backs up, restores, clones and verifies the configuration of "
                                   "a module attached to a serial port.\n\nSubcommands:\n");
     for (const Subcommand &sub : subcommands())
-        text += QStringLiteral("  %1 %2\n      %3\n")
-                        .arg(QLatin1String(sub.name), QLatin1String(sub.arguments),
+        text += QStringLiteral("  %1\n      %2\n")
+                        .arg(QStringLiteral("%1 %2")
+                                     .arg(QLatin1String(sub.name), QLatin1String(sub.arguments))
+                                     .trimmed(),
                              QLatin1String(sub.summary));
     text += QStringLiteral(
-            "\n'cc2530ctl SUBCOMMAND --help' lists a subcommand's options and exit codes.\n"
+            "\n'cc2530ctl SUBCOMMAND --help' lists a subcommand's options, what it prints on "
+            "failure and its exit codes.\n\n"
             "Exit codes: 0 done; 1 refused input or a parameter that failed verification (diff: "
             "the module differs); 2 the port could not be opened, the module did not answer, the "
             "line was lost, or a file could not be written (diff: any trouble); 130 and 143: "
             "restore or set stopped by SIGINT or SIGTERM.");
-    return text;
+    return wrapped(text);
+}
+
+QString argumentHelp(const QString &name)
+{
+    if (name == QLatin1String("PORT"))
+        return QStringLiteral("The serial port: a device such as /dev/ttyUSB0 or /dev/pts/3, or a "
+                              "name under /dev (ttyUSB0).");
+    if (name == QLatin1String("FILE"))
+        return QStringLiteral("The profile file (JSON).");
+    if (name == QLatin1String("HEX"))
+        return QStringLiteral("Bytes in hex digits, blanks allowed, e.g. \"FE 00 21 15 34\".");
+    return QStringLiteral("A parameter as a profile names it, e.g. channel=20.");
 }
 
 int runSubcommand(const Subcommand &sub, const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QLatin1String(sub.summary) + QStringLiteral("\n\n")
-                                     + QLatin1String(sub.details));
+    parser.setApplicationDescription(wrapped(QLatin1String(sub.summary) + QStringLiteral("\n\n")
+                                             + QLatin1String(sub.details)));
     parser.addHelpOption();
     QList<const OptionSpec *> offered;
     for (const OptionSpec &spec : optionSpecs()) {
@@ -227,7 +282,7 @@ int runSubcommand(const Subcommand &sub, const QStringList &arguments)
         }
     }
     for (const QString &name : QString::fromLatin1(sub.arguments).split(u' ', Qt::SkipEmptyParts))
-        parser.addPositionalArgument(name, QString());
+        parser.addPositionalArgument(name, argumentHelp(name));
 
     const QStringList withProgram =
             QStringList { QStringLiteral("cc2530ctl ") + sub.name } + arguments;

@@ -83,15 +83,14 @@ QString outcomeText(const ProfileApply::Line &line)
             .arg(line.wanted, line.shown.isEmpty() ? QStringLiteral("no valid value") : line.shown);
 }
 
-QString interruptedText()
-{
-    return QStringLiteral("interrupted by %1; stopped after the exchange in progress")
-            .arg(InterruptWatch::signalName());
-}
-
 int apply(const Options &options, const Profile &wanted)
 {
     InterruptWatch interrupt;
+    QObject::connect(&interrupt, &InterruptWatch::interrupted, [] {
+        Console::err(QStringLiteral("%1: finishing the exchange in progress (the same signal "
+                                    "again ends at once)")
+                             .arg(InterruptWatch::signalName()));
+    });
     ModuleClient client(options.gapMs);
     const Reading reading = readModule(client, options.arguments.value(0));
     if (reading.exitCode != Done)
@@ -132,7 +131,12 @@ int apply(const Options &options, const Profile &wanted)
     if (end == ProfileApply::End::LinkFailed)
         Console::err(client.failureText() + QStringLiteral("; stopped after the lines above"));
     if (InterruptWatch::requested()) {
-        Console::err(interruptedText());
+        Console::err(QStringLiteral("stopped by %1%2")
+                             .arg(InterruptWatch::signalName(),
+                                  engine.clearedOnStop()
+                                          ? QStringLiteral("; the clear-network frame was sent "
+                                                           "after node type, channel or PAN ID")
+                                          : QString()));
         return InterruptWatch::exitCode();
     }
     if (end == ProfileApply::End::LinkFailed)
