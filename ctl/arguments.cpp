@@ -2,11 +2,12 @@
 
 #include "portaccess.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #    include <sys/stat.h>
+#endif
+#ifdef Q_OS_LINUX
 #    include <sys/sysmacros.h>
 #endif
 

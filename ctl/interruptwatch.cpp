@@ -41,8 +41,14 @@ InterruptWatch::InterruptWatch(QObject *parent)
 {
     caught.store(0);
 #ifdef Q_OS_UNIX
-    if (wakePipe[0] < 0 && ::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
+    if (wakePipe[0] < 0) {
+        if (::pipe(wakePipe) != 0)
+            return;
+        for (const int end : wakePipe) {
+            ::fcntl(end, F_SETFD, FD_CLOEXEC);
+            ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+        }
+    }
     m_notifier = new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &InterruptWatch::onPipeReadable);
     struct sigaction action = {};
