@@ -20,29 +20,36 @@ constexpr int DefaultGapMs = 100;
 // Every option any subcommand takes; a subcommand lists those it offers.
 enum class Opt { Json, Frame, Set, Save, DryRun, GapMs };
 
+using Take =
+        std::function<QString(const QCommandLineParser &, const QCommandLineOption &, Options &)>;
+
 struct OptionSpec
 {
     Opt id;
     QCommandLineOption option;
     // Takes the parsed option into options; the refusal when its value is not allowed.
-    std::function<QString(const QCommandLineParser &, const QCommandLineOption &, Options &)> take;
+    Take take;
 };
+
+// A switch into one of the flags of Options.
+Take flag(bool Options::*field)
+{
+    return [field](const QCommandLineParser &parser, const QCommandLineOption &option,
+                   Options &options) {
+        options.*field = parser.isSet(option);
+        return QString();
+    };
+}
 
 const QList<OptionSpec> &optionSpecs()
 {
     static const QList<OptionSpec> list {
         { Opt::Json,
           { QStringLiteral("json"), QStringLiteral("Print JSON.") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.json = parser.isSet(option);
-              return QString();
-          } },
+          flag(&Options::json) },
         { Opt::Frame,
           { QStringLiteral("frame"), QStringLiteral("HEX is CMD0 CMD1 and the payload.") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.frame = parser.isSet(option);
-              return QString();
-          } },
+          flag(&Options::frame) },
         { Opt::Set,
           { QStringLiteral("set"),
             QStringLiteral("Override one parameter of the profile, e.g. shortAddress=0002 (may "
@@ -56,18 +63,12 @@ const QList<OptionSpec> &optionSpecs()
           { QStringLiteral("save"),
             QStringLiteral("Then save and restart the module, wait for it to answer again and "
                            "verify once more; also when nothing had to be written.") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.save = parser.isSet(option);
-              return QString();
-          } },
+          flag(&Options::save) },
         { Opt::DryRun,
           { QStringLiteral("dry-run"),
             QStringLiteral("Read the module and print the frames that would be written; write "
                            "nothing.") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.dryRun = parser.isSet(option);
-              return QString();
-          } },
+          flag(&Options::dryRun) },
         { Opt::GapMs,
           { QStringLiteral("gap-ms"),
             QStringLiteral("How long a write may go unanswered before the next one (default "
