@@ -23,7 +23,7 @@ enum class Opt { Json, Frame, Set, Save, DryRun, GapMs };
 using Take =
         std::function<QString(const QCommandLineParser &, const QCommandLineOption &, Options &)>;
 
-struct OptionSpec
+struct OptionRow
 {
     Opt id;
     QCommandLineOption option;
@@ -41,9 +41,9 @@ Take flag(bool Options::*field)
     };
 }
 
-const QList<OptionSpec> &optionSpecs()
+const QList<OptionRow> &optionRows()
 {
-    static const QList<OptionSpec> list {
+    static const QList<OptionRow> list {
         { Opt::Json,
           { QStringLiteral("json"), QStringLiteral("Print JSON.") },
           flag(&Options::json) },
@@ -275,11 +275,11 @@ int runSubcommand(const Subcommand &sub, const QStringList &arguments)
     parser.setApplicationDescription(wrapped(QLatin1String(sub.summary) + QStringLiteral("\n\n")
                                              + QLatin1String(sub.details)));
     parser.addHelpOption();
-    QList<const OptionSpec *> offered;
-    for (const OptionSpec &spec : optionSpecs()) {
-        if (sub.options.contains(spec.id)) {
-            parser.addOption(spec.option);
-            offered.append(&spec);
+    QList<const OptionRow *> offered;
+    for (const OptionRow &row : optionRows()) {
+        if (sub.options.contains(row.id)) {
+            parser.addOption(row.option);
+            offered.append(&row);
         }
     }
     for (const QString &name : QString::fromLatin1(sub.arguments).split(u' ', Qt::SkipEmptyParts))
@@ -311,8 +311,8 @@ int runSubcommand(const Subcommand &sub, const QStringList &arguments)
                              .arg(QLatin1String(sub.name), QLatin1String(sub.arguments)));
         return sub.refusedCode;
     }
-    for (const OptionSpec *spec : std::as_const(offered)) {
-        const QString refusal = spec->take(parser, spec->option, options);
+    for (const OptionRow *row : std::as_const(offered)) {
+        const QString refusal = row->take(parser, row->option, options);
         if (!refusal.isEmpty()) {
             Console::err(refusal);
             return sub.refusedCode;

@@ -211,6 +211,7 @@ expect_exit 1 "is not a regular file" /usr/bin/cc2530ctl backup "$sim_path" "$wo
 echo "cc2530ctl: wrong arguments named"
 
 # A module that hangs up at its fifth frame: writes that went out are told from those that did not.
+# Starts a simulated module in another state; its path goes to sim_started.
 start_sim() {
     local name=$1
     shift
@@ -220,14 +221,16 @@ start_sim() {
         [ -s "$work/$name-path" ] && break
         sleep 0.1
     done
-    tr -d '\n' <"$work/$name-path"
+    sim_started=$(tr -d '\n' <"$work/$name-path")
 }
-lost_path=$(start_sim lost --hangup-after-frames 5)
+start_sim lost --hangup-after-frames 5
+lost_path=$sim_started
 expect_exit 2 "sent, not verified" /usr/bin/cc2530ctl restore "$lost_path" "$work/profile.json"
 grep -q "not sent" "$work/ctl.out" || fail "a restore cut short lists no parameter as not sent"
 
 # SIGINT once node type has gone out: the clear-network frame follows, exit 130.
-slow_path=$(start_sim slow --unanswered-writes)
+start_sim slow --unanswered-writes
+slow_path=$sim_started
 /usr/bin/cc2530ctl restore "$slow_path" "$work/profile.json" --gap-ms 300 >"$work/int.out" 2>&1 &
 ctl=$!
 for _ in $(seq 1 50); do
