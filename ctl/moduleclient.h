@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The command line's way to the attached module: one exchange at a time through the serial
@@ -42,7 +43,8 @@ public:
     std::optional<QByteArray> readDeviceInfo();
 
     // After save and restart: reads until the module answers again, for up to timeoutMs.
-    std::optional<QByteArray> waitForRestart(int timeoutMs);
+    // Before each read it asks stop (when given): true ends the wait with none, no failure.
+    std::optional<QByteArray> waitForRestart(int timeoutMs, const std::function<bool()> &stop = {});
 
     Failure failure() const { return m_failure; }
     QString failureText() const { return m_failureText; }

@@ -12,6 +12,7 @@ struct SimulatedModule::State
     ReplyFaults faults;
     int rssiIntervalMs = 500;
     int restartMs = 1000;
+    int framesBeforeHangUp = 0;
     QByteArray received;
     QList<QByteArray> receivedChunks;
 };
@@ -67,16 +68,24 @@ SimulatedModule::~SimulatedModule()
 
 void SimulatedModule::answer(const QByteArray &request)
 {
+    emit frameReceived(request);
     ModuleModel::Response response;
     ReplyFaults faults;
     int rssiIntervalMs = 0;
     int restartMs = 0;
+    bool hangsUp = false;
     withState([&](State &s) {
         response = s.model.handle(request);
         faults = s.faults;
         rssiIntervalMs = s.rssiIntervalMs;
         restartMs = s.restartMs;
+        hangsUp = s.framesBeforeHangUp > 0 && --s.framesBeforeHangUp == 0;
     });
+    if (hangsUp) {
+        hangUp();
+        emit hungUp();
+        return;
+    }
     if (!response.reply.isEmpty())
         m_line->sendReply(response.reply, response.isDeviceInfo, faults);
     if (response.rssi == ModuleModel::Response::Rssi::Start)
@@ -231,6 +240,11 @@ void SimulatedModule::setRestartOnSave(bool restart)
 void SimulatedModule::setRestartMs(int ms)
 {
     withState([ms](State &s) { s.restartMs = qMax(0, ms); });
+}
+
+void SimulatedModule::setHangUpAfterFrames(int n)
+{
+    withState([n](State &s) { s.framesBeforeHangUp = qMax(0, n); });
 }
 
 int SimulatedModule::restartCount() const
