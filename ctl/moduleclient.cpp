@@ -6,6 +6,7 @@
 #include "portaccess.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QSerialPort>
 #include <QTimer>
@@ -18,6 +19,23 @@ namespace {
 
 QString englishOpenFailure(const QString &portName, const QString &reason)
 {
+    const QString device = portDevicePath(portName);
+    if (!QFileInfo::exists(device)) {
+        return device == portName
+                ? QStringLiteral("cannot open %1: no such device").arg(portName)
+                : QStringLiteral("cannot open %1: no such device (%2)").arg(portName, device);
+    }
+    if (const auto lock = portLock(portName)) {
+        if (lock->pid <= 0)
+            return QStringLiteral("cannot open %1: its lock file %2 names no process; remove it "
+                                  "if no program uses the port")
+                    .arg(portName, lock->lockFile);
+        return QStringLiteral("cannot open %1: the port is in use by process %2%3")
+                .arg(portName)
+                .arg(lock->pid)
+                .arg(lock->program.isEmpty() ? QString()
+                                             : QStringLiteral(" (%1)").arg(lock->program));
+    }
     const auto problem = portPermissionProblem(portName);
     if (!problem)
         return QStringLiteral("cannot open %1: %2").arg(portName, reason);
@@ -154,7 +172,8 @@ std::optional<QByteArray> ModuleClient::readDeviceInfo()
     return std::nullopt;
 }
 
-std::optional<QByteArray> ModuleClient::waitForRestart(int timeoutMs)
+std::optional<QByteArray> ModuleClient::waitForRestart(int timeoutMs,
+                                                       const std::function<bool()> &stop)
 {
     QElapsedTimer clock;
     clock.start();
@@ -162,6 +181,8 @@ std::optional<QByteArray> ModuleClient::waitForRestart(int timeoutMs)
     // from the module as it was before the restart.
     bool restarting = false;
     while (clock.elapsed() < timeoutMs) {
+        if (stop && stop())
+            return std::nullopt;
         const auto reply = exchange(ModuleCommand::readDeviceInfoFrame());
         if (!reply)
             return std::nullopt;

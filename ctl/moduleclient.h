@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -48,8 +49,9 @@ public:
     std::optional<QByteArray> readDeviceInfo();
 
     // After save and restart: reads until the module, having missed a read while it restarts,
-    // answers again, for up to timeoutMs.
-    std::optional<QByteArray> waitForRestart(int timeoutMs);
+    // answers again, for up to timeoutMs. Before each read it asks stop (when given): true ends
+    // the wait with none, no failure.
+    std::optional<QByteArray> waitForRestart(int timeoutMs, const std::function<bool()> &stop = {});
 
     Failure failure() const { return m_failure; }
     QString failureText() const { return m_failureText; }

@@ -55,8 +55,9 @@ int sendCommand(const Options &options)
         return LinkFailed;
     }
     if (reply->isEmpty()) {
-        Console::out(QStringLiteral("no reply"));
-        return Done;
+        Console::err(QStringLiteral("no reply: nothing came back within %1 ms")
+                             .arg(ModuleClient::ReadTimeoutMs));
+        return LinkFailed;
     }
     const QList<CommandFrame::Segment> segments = CommandFrame::segments(*reply);
     for (const CommandFrame::Segment &segment : segments)

@@ -41,10 +41,15 @@ PortRefill refillChoice(const QStringList &oldNames, int oldIndex, const QString
                         bool keepShown, const QStringList &newNames);
 
 // Fills box, a QComboBox, with the ports by the rule above, each item carrying its tool tip.
-// (A template, so that this folder needs no widgets.) The box's signals are the caller's.
+// A box being edited (its line edit has the focus) keeps its text and cursor, whatever the
+// rule says. (A template, so that this folder needs no widgets.) The box's signals are the
+// caller's.
 template<typename Box>
 void refillPortBox(Box &box, const QList<PortDescription> &ports, bool keepShown)
 {
+    auto *edit = box.lineEdit();
+    const bool editing = edit && edit->hasFocus();
+    const int cursor = edit ? edit->cursorPosition() : 0;
     QStringList oldNames;
     for (int i = 0; i < box.count(); ++i)
         oldNames << box.itemText(i);
@@ -60,8 +65,10 @@ void refillPortBox(Box &box, const QList<PortDescription> &ports, bool keepShown
         box.setItemData(box.count() - 1, port.toolTip(), Qt::ToolTipRole);
     }
     box.setCurrentIndex(refill.index);
-    if (refill.keepText)
+    if (refill.keepText || editing)
         box.setEditText(shown);
+    if (editing)
+        edit->setCursorPosition(cursor);
 }
 
 // The tool tip of a port box: that of the listed port it shows, or else its whole text (the

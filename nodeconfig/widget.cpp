@@ -257,8 +257,10 @@ void Widget::scanPorts(bool describe)
         if (ui->serialPortComboBox_2->currentIndex() != index)
             ui->serialPortComboBox_2->setCurrentIndex(index);
     }
-    for (QComboBox *list : { ui->serialPortComboBox, ui->serialPortComboBox_2 })
-        list->lineEdit()->setCursorPosition(0);
+    for (QComboBox *list : { ui->serialPortComboBox, ui->serialPortComboBox_2 }) {
+        if (!list->lineEdit()->hasFocus())
+            list->lineEdit()->setCursorPosition(0);
+    }
     showPortTips();
 }
 

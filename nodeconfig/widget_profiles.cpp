@@ -151,8 +151,12 @@ void Widget::reviewImport()
     QList<DifferencesDialog::Row> rows;
     for (const ModuleProfile::Difference &difference : differences) {
         const ProfileCatalogue::Entry &entry = *ProfileCatalogue::find(difference.key);
-        rows.append({ parameterName(difference.key),
-                      ProfileCatalogue::windowText(entry, difference.moduleValue),
+        // Bytes that stand for no value are shown as they are, not as the item they fall back to.
+        const QString moduleText =
+                difference.moduleValue.isEmpty() && !difference.moduleRaw.isEmpty()
+                ? QStringLiteral("未知（%1）").arg(difference.moduleRaw)
+                : ProfileCatalogue::windowText(entry, difference.moduleValue);
+        rows.append({ parameterName(difference.key), moduleText,
                       ProfileCatalogue::windowText(entry, difference.wantedValue) });
     }
     showStatus(QStringLiteral("%1 项与文件不同").arg(differences.size()), Tone::Busy);

@@ -3,8 +3,9 @@
 # the installed files, starts each installed program and checks that it shows its window,
 # then removes the package again. Runs as root.
 #   BUILD_DIR  build folder (default: build-package in the source tree)
-# Needs: cmake, ninja-build, dpkg-dev, Qt 6 development packages; xvfb and x11-utils for the
-# window title check (skipped without them); desktop-file-utils for the .desktop check.
+# Needs: cmake, ninja-build, dpkg-dev, lintian, Qt 6 development packages; xvfb and x11-utils
+# for the window title check (skipped without them); desktop-file-utils for the .desktop check
+# (scripts/install-deps.sh --package installs them all).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$top/build-package}
@@ -22,7 +23,7 @@ fail() {
 
 echo "== build =="
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target nodeconfig remoteconfig cc2530ctl cc2530-sim -j "$(nproc)"
+cmake --build "$build" --target nodeconfig remoteconfig cc2530ctl cc2530-sim docs -j "$(nproc)"
 rm -f "$build/$package"_*.deb
 (cd "$build" && cpack -G DEB)
 shopt -s nullglob
@@ -38,6 +39,12 @@ for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6; do
     [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib"
 done
 [[ "$(dpkg-deb -f "$deb" Recommends)" == *fonts-wqy-microhei* ]] || fail "Recommends lacks fonts-wqy-microhei"
+[[ "$(dpkg-deb -f "$deb" Maintainer)" == *"<"*"@"*">" ]] || fail "Maintainer lacks an e-mail address"
+
+echo "== lintian =="
+command -v lintian >/dev/null || fail "lintian not found (scripts/install-deps.sh --package)"
+# Errors fail the test; warnings are shown.
+lintian --fail-on error "$deb" || fail "lintian reports errors"
 
 work=$(mktemp -d)
 chmod 755 "$work"   # apt's download user reads the package from here
@@ -78,6 +85,19 @@ for name in nodeconfig remoteconfig; do
         [ -f "/usr/share/icons/hicolor/$dir/apps/cc2530-$name.png" ] || fail "missing $dir icon of $name"
     done
     [ -f "/usr/share/icons/hicolor/scalable/apps/cc2530-$name.svg" ] || fail "missing scalable icon of $name"
+done
+for name in nodeconfig remoteconfig cc2530ctl cc2530-sim; do
+    page=/usr/share/man/man1/$name.1.gz
+    [ -f "$page" ] || fail "missing manual page $page"
+    LC_ALL=C.UTF-8 man --warnings -l "$page" 2>"$work/man.err" >/dev/null || fail "man cannot show $page"
+    [ ! -s "$work/man.err" ] || { cat "$work/man.err" >&2; fail "$page has errors"; }
+done
+# cc2530ctl's page is its --help: every subcommand has its section.
+for sub in ports read backup diff restore set send; do
+    zcat /usr/share/man/man1/cc2530ctl.1.gz | grep -q "^\.SH ${sub^^}\$" || fail "cc2530ctl.1 lacks $sub"
+done
+for f in copyright changelog.gz; do
+    [ -f "/usr/share/doc/$package/$f" ] || fail "missing /usr/share/doc/$package/$f"
 done
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate /usr/share/applications/cc2530-*.desktop || fail "invalid .desktop file"
@@ -173,6 +193,57 @@ grep -q '"format": "cc2530-profile"' "$work/profile.json" || fail "cc2530ctl wro
 /usr/bin/cc2530ctl restore "$sim_path" "$work/profile.json" --set shortAddress=0002 \
     || fail "cc2530ctl restore failed"
 echo "cc2530ctl: backup, diff and restore against $sim_path"
+
+# Failures are told, with their exit codes.
+expect_exit() {
+    local code=$1 text=$2
+    shift 2
+    local rc=0
+    "$@" >"$work/ctl.out" 2>"$work/ctl.err" || rc=$?
+    [ "$rc" -eq "$code" ] || { cat "$work/ctl.err" >&2; fail "$* exited $rc, not $code"; }
+    grep -Fq "$text" "$work/ctl.out" "$work/ctl.err" || { cat "$work/ctl.err" >&2; fail "$* did not say: $text"; }
+}
+expect_exit 2 "no such profile file" /usr/bin/cc2530ctl diff "$sim_path" "$work/missing.json"
+expect_exit 1 "the arguments look swapped" /usr/bin/cc2530ctl restore "$work/profile.json" "$sim_path"
+mkfifo "$work/fifo"
+expect_exit 1 "is not a regular file" /usr/bin/cc2530ctl backup "$sim_path" "$work/fifo"
+[ -p "$work/fifo" ] || fail "cc2530ctl backup replaced a FIFO"
+echo "cc2530ctl: wrong arguments named"
+
+# A module that hangs up at its fifth frame: writes that went out are told from those that did not.
+# Starts a simulated module in another state; its path goes to sim_started.
+start_sim() {
+    local name=$1
+    shift
+    /usr/bin/cc2530-sim --other-state --print-path-to "$work/$name-path" "$@" >"$work/$name.out" 2>&1 &
+    pids+=("$!")
+    for _ in $(seq 1 50); do
+        [ -s "$work/$name-path" ] && break
+        sleep 0.1
+    done
+    sim_started=$(tr -d '\n' <"$work/$name-path")
+}
+start_sim lost --hangup-after-frames 5
+lost_path=$sim_started
+expect_exit 2 "sent, not verified" /usr/bin/cc2530ctl restore "$lost_path" "$work/profile.json"
+grep -q "not sent" "$work/ctl.out" || fail "a restore cut short lists no parameter as not sent"
+
+# SIGINT once node type has gone out: the clear-network frame follows, exit 130.
+start_sim slow --unanswered-writes
+slow_path=$sim_started
+/usr/bin/cc2530ctl restore "$slow_path" "$work/profile.json" --gap-ms 300 >"$work/int.out" 2>&1 &
+ctl=$!
+for _ in $(seq 1 50); do
+    grep -q "^<- FE .. 21 09 87 00" "$work/slow.out" && break
+    sleep 0.1
+done
+kill -INT "$ctl"
+rc=0
+wait "$ctl" || rc=$?
+[ "$rc" -eq 130 ] || { cat "$work/int.out" >&2; fail "interrupted restore exited $rc, not 130"; }
+grep -q "^<- FE 05 21 09 03 00 00 01 02 2D" "$work/slow.out" || fail "no clear-network frame after SIGINT"
+echo "cc2530ctl: lost line and SIGINT told"
+
 kill -TERM "$sim"
 wait "$sim" || fail "cc2530-sim did not end cleanly on SIGTERM"
 echo "cc2530-sim: serves on $sim_path"

@@ -1,5 +1,6 @@
 #include "catalogue.h"
 
+#include "commandframe.h"
 #include "optionlists.h"
 
 #include <QJsonArray>
@@ -56,8 +57,22 @@ const std::array<std::pair<const char *, const char *>, 29> Words { {
 
 // The radio channels 11–26 sit at list indexes 1–16.
 constexpr int ChannelIndexOffset = 10;
-// The reply's divisor is 16 bits wide.
+// The frequency write sends f in Hz; the module keeps the 16-bit divisor N = clock / f, and the
+// reply shows clock / N. Below 489 Hz the divisor does not fit.
 constexpr quint32 MaxDivisor = 0xFFFF;
+constexpr quint32 LowestFrequency = DeviceInfoReply::PwmClock / (MaxDivisor + 1) + 1;
+
+// The frequency a module reads back after f (LowestFrequency to the clock) is written as the
+// nearest it holds: a quotient clock / N, which reads back as written.
+quint32 heldFrequency(quint32 f)
+{
+    const quint32 n = DeviceInfoReply::PwmClock / f;
+    const quint32 above = DeviceInfoReply::PwmClock / n;
+    const quint32 below = DeviceInfoReply::PwmClock / (n + 1);
+    if (above == f || below < LowestFrequency)
+        return above;
+    return f - below < above - f ? below : above;
+}
 
 QStringList words(const QStringList &items)
 {
@@ -72,7 +87,7 @@ QStringList words(const QStringList &items)
 }
 
 Entry listEntry(const char *key, const char *label, Type type, const QStringList &list, P parameter,
-                int DeviceInfo::*index)
+                Field field, int DeviceInfo::*index)
 {
     Entry e;
     e.key = QString::fromLatin1(key);
@@ -82,7 +97,8 @@ Entry listEntry(const char *key, const char *label, Type type, const QStringList
     e.values = words(list.mid(1));
     e.write = Write::List;
     e.parameter = parameter;
-    e.read = Read::ListIndex;
+    e.read = Read::Written;
+    e.field = field;
     e.index = index;
     return e;
 }
@@ -119,12 +135,13 @@ Entry numberEntry(const char *key, const char *label, qint64 minimum, qint64 max
     return e;
 }
 
-Entry pinEntry(quint8 pin, PinList list, int DeviceInfo::*index)
+Entry pinEntry(quint8 pin, PinList list, Field field, int DeviceInfo::*index)
 {
     // The pins have no label of their own; the window names them after the module's pins.
     const QString name =
             (pin < 10 ? QStringLiteral("IO_") : QStringLiteral("io_")) + QString::number(pin);
-    Entry e = listEntry("", "", Type::Word, OptionLists::pinFunctions(list), P::NodeType, index);
+    Entry e = listEntry("", "", Type::Word, OptionLists::pinFunctions(list), P::NodeType, field,
+                        index);
     e.key = QStringLiteral("pins.io") + QString::number(pin);
     e.label = name;
     e.values = words(e.list);
@@ -143,11 +160,10 @@ Entry changingNetwork(Entry e)
 QList<Entry> build()
 {
     Entry channel = listEntry("channel", "无线频点：", Type::Integer, OptionLists::channel(),
-                              P::Channel, nullptr);
+                              P::Channel, Field::ChannelMask, nullptr);
     channel.values.clear();
     channel.minimum = 11;
     channel.maximum = 26;
-    channel.read = Read::ChannelBit;
 
     // The transmit-power command takes the code the reply carries, not the dBm shown.
     Entry txPower = numberEntry("txPowerCode", "发射功率：", 0, 255, P::NodeType, Field::TxPower,
@@ -155,8 +171,7 @@ QList<Entry> build()
     txPower.write = Write::TxPower;
 
     Entry workMode = listEntry("workMode", "工作模式", Type::Word, OptionLists::workMode(),
-                               P::WorkMode, nullptr);
-    workMode.read = Read::WorkMode;
+                               P::WorkMode, Field::WorkMode, nullptr);
 
     Entry sleepCycle = numberEntry("sleepCycle", "休眠周期：", 0, 127, P::SlpCycle,
                                    Field::SleepCycle, &DeviceInfo::slpCycle);
@@ -166,16 +181,17 @@ QList<Entry> build()
     Entry divider = textEntry("pwmDivider", "分频", Type::Integer, P::Divider, Field::Divider,
                               &DeviceInfo::divider);
     divider.values = QStringList { "1", "8", "32", "128" };
-    divider.read = Read::ShownNumber;
+    divider.read = Read::Written;
 
-    Entry frequency = numberEntry("pwmFrequency", "频率", 1, DeviceInfoReply::PwmClock, P::NodeType,
-                                  Field::FrequencyDivisor, &DeviceInfo::frequencyText);
+    Entry frequency =
+            numberEntry("pwmFrequency", "频率", LowestFrequency, DeviceInfoReply::PwmClock,
+                        P::NodeType, Field::FrequencyDivisor, &DeviceInfo::frequencyText);
     frequency.write = Write::Frequency;
     frequency.read = Read::Frequency;
 
     return {
         changingNetwork(listEntry("nodeType", "节点类型：", Type::Word, OptionLists::nodeType(),
-                                  P::NodeType, &DeviceInfo::nodeTypeIndex)),
+                                  P::NodeType, Field::NodeType, &DeviceInfo::nodeTypeIndex)),
         changingNetwork(
                 hexEntry("panId", "PAN ID:", 4, P::NetId, Field::PanId, &DeviceInfo::netId)),
         hexEntry("shortAddress", "节点短地址：", 4, P::ShortAddr, Field::ShortAddress,
@@ -185,35 +201,35 @@ QList<Entry> build()
                  &DeviceInfo::extPanId),
         txPower,
         listEntry("uartBaudRate", "波特率：", Type::Integer, OptionLists::baudRate(), P::BaudRate,
-                  &DeviceInfo::baudRateIndex),
+                  Field::BaudRate, &DeviceInfo::baudRateIndex),
         listEntry("uartParity", "校验位：", Type::Word, OptionLists::parity(), P::Parity,
-                  &DeviceInfo::parityIndex),
+                  Field::Parity, &DeviceInfo::parityIndex),
         listEntry("uartStopBits", "停止位：", Type::Integer, OptionLists::stopBits(), P::StopBits,
-                  &DeviceInfo::stopBitsIndex),
+                  Field::StopBits, &DeviceInfo::stopBitsIndex),
         numberEntry("uartTimeout", "串口超时:", 0, 255, P::UartTimeout, Field::UartTimeout,
                     &DeviceInfo::uartTimeout),
         listEntry("sleepMode", "休眠模式：", Type::Word, OptionLists::sleepMode(), P::SleepMode,
-                  &DeviceInfo::sleepModeIndex),
+                  Field::SleepMode, &DeviceInfo::sleepModeIndex),
         sleepCycle,
         numberEntry("workTime", "工作时间：", 0, 255, P::WorkTimeOut, Field::WorkTime,
                     &DeviceInfo::workTimeOut),
         workMode,
         listEntry("sendMode", "发送模式：", Type::Word, OptionLists::sendMode(), P::SendMode,
-                  &DeviceInfo::sendModeIndex),
+                  Field::SendMode, &DeviceInfo::sendModeIndex),
         listEntry("addressEncoding", "地址编码：", Type::Word, OptionLists::addrMode(), P::AddrMode,
-                  &DeviceInfo::addrModeIndex),
+                  Field::AddressEncoding, &DeviceInfo::addrModeIndex),
         listEntry("sourceAddressOutput", "源地址输出：", Type::Boolean, OptionLists::outPut(),
-                  P::OutPut, &DeviceInfo::outPutIndex),
+                  P::OutPut, Field::SourceOutput, &DeviceInfo::outPutIndex),
         listEntry("sendAddressMode", "地址模式：", Type::Word, OptionLists::sendAddrMode(),
-                  P::SendAddrMode, &DeviceInfo::sendAddrModeIndex),
-        pinEntry(1, PinList::One, &DeviceInfo::io1Index),
-        pinEntry(2, PinList::Two, &DeviceInfo::io2Index),
-        pinEntry(3, PinList::Three, &DeviceInfo::io3Index),
-        pinEntry(4, PinList::Three, &DeviceInfo::io4Index),
-        pinEntry(5, PinList::Three, &DeviceInfo::io5Index),
-        pinEntry(6, PinList::Three, &DeviceInfo::io6Index),
-        pinEntry(10, PinList::One, &DeviceInfo::io10Index),
-        pinEntry(11, PinList::Two, &DeviceInfo::io11Index),
+                  P::SendAddrMode, Field::SendAddressMode, &DeviceInfo::sendAddrModeIndex),
+        pinEntry(1, PinList::One, Field::Io1, &DeviceInfo::io1Index),
+        pinEntry(2, PinList::Two, Field::Io2, &DeviceInfo::io2Index),
+        pinEntry(3, PinList::Three, Field::Io3, &DeviceInfo::io3Index),
+        pinEntry(4, PinList::Three, Field::Io4, &DeviceInfo::io4Index),
+        pinEntry(5, PinList::Three, Field::Io5, &DeviceInfo::io5Index),
+        pinEntry(6, PinList::Three, Field::Io6, &DeviceInfo::io6Index),
+        pinEntry(10, PinList::One, Field::Io10, &DeviceInfo::io10Index),
+        pinEntry(11, PinList::Two, Field::Io11, &DeviceInfo::io11Index),
         hexEntry("destinationAddress", "目标地址", 4, P::DesAddr, Field::DestinationAddress,
                  &DeviceInfo::desAddr),
         hexEntry("autoSendTime", "自发时间", 4, P::AutoSendTimeOut, Field::AutoSendTime,
@@ -231,38 +247,53 @@ int valuePosition(const Entry &entry, const QString &value)
     return int(value.toLongLong() - entry.minimum);
 }
 
-// The value an item index stands for, if the entry allows one there.
-std::optional<QString> valueAtIndex(const Entry &entry, int index)
+// The item the window selects for a list entry's field, if any.
+std::optional<int> windowIndex(const Entry &entry, const DeviceInfo &info)
 {
-    const int n = index - entry.firstIndex;
-    if (!entry.values.isEmpty()) {
-        if (n < 0 || n >= entry.values.size())
-            return std::nullopt;
-        return entry.values.at(n);
-    }
-    if (n < 0 || entry.minimum + n > entry.maximum)
-        return std::nullopt;
-    return QString::number(entry.minimum + n);
+    if (entry.index)
+        return info.*entry.index;
+    if (entry.field == Field::ChannelMask && info.channelBit)
+        return *info.channelBit - ChannelIndexOffset;
+    if (entry.field == Field::WorkMode)
+        return DeviceInfoReply::workModeIndex(info.workMode);
+    return std::nullopt;
 }
 
-std::optional<int> listIndex(const Entry &entry, const DeviceInfo &info)
+// Every value an entry with a list of values or a range allows.
+QStringList allValues(const Entry &entry)
 {
-    switch (entry.read) {
-    case Read::ListIndex:
-        return info.*entry.index;
-    case Read::ChannelBit:
-        if (!info.channelBit)
-            return std::nullopt;
-        return *info.channelBit - ChannelIndexOffset;
-    case Read::WorkMode:
-        return DeviceInfoReply::workModeIndex(info.workMode);
-    case Read::Raw:
-    case Read::RawHalved:
-    case Read::ShownNumber:
-    case Read::Frequency:
-        break;
+    if (!entry.values.isEmpty())
+        return entry.values;
+    QStringList values;
+    for (qint64 n = entry.minimum; n <= entry.maximum; ++n)
+        values << QString::number(n);
+    return values;
+}
+
+// The value bytes of an NV write (FE LEN 21 09, item, offset, length, value), low byte first.
+quint64 writtenNumber(const QByteArray &frame)
+{
+    const QByteArrayView payload = CommandFrame::payload(frame);
+    const int length = quint8(payload.at(3));
+    quint64 number = 0;
+    for (int i = length - 1; i >= 0; --i)
+        number = number << 8 | quint8(payload.at(4 + i));
+    return number;
+}
+
+QList<Entry> withWrittenCodes(QList<Entry> all)
+{
+    for (Entry &entry : all) {
+        if (entry.read != Read::Written)
+            continue;
+        for (const QString &value : allValues(entry)) {
+            const QByteArray written = frame(entry, value);
+            Q_ASSERT(CommandFrame::payload(written).size()
+                     == 4 + DeviceInfoReply::fieldWidth(entry.field));
+            entry.written.append({ writtenNumber(written), value });
+        }
     }
-    return std::nullopt;
+    return all;
 }
 
 // JSON text of a value, for messages.
@@ -304,7 +335,7 @@ bool isHexDigits(const QString &text)
 
 const QList<Entry> &entries()
 {
-    static const QList<Entry> all = build();
+    static const QList<Entry> all = withWrittenCodes(build());
     return all;
 }
 
@@ -322,7 +353,7 @@ int position(const Entry &entry)
 }
 
 std::optional<QString> check(const Entry &entry, const QJsonValue &value, const QString &name,
-                             QString *error)
+                             QString *error, QString *note)
 {
     const auto refuse = [&](const QString &why) -> std::optional<QString> {
         if (error)
@@ -382,24 +413,11 @@ std::optional<QString> check(const Entry &entry, const QJsonValue &value, const 
         return refuse(QStringLiteral("%1 is out of range; expected %2").arg(text, expected(entry)));
     }
     if (entry.read == Read::Frequency) {
-        // The frequency write sends f in Hz; the module keeps the divisor N = clock / f and the
-        // reply shows clock / N. So f reads back as written exactly when it is such a quotient
-        // (clock / (clock / f) == f). The values a reply can show are accepted, 488 Hz
-        // (N = 65440 to 65535) included, though writing it needs N = 65573, beyond 16 bits.
-        const quint32 f = quint32(number);
-        const quint32 n = std::min(DeviceInfoReply::PwmClock / f, MaxDivisor);
-        const quint32 above = DeviceInfoReply::PwmClock / n;
-        if (above != f) {
-            QString nearest = QString::number(above);
-            if (n < MaxDivisor)
-                nearest.prepend(QString::number(DeviceInfoReply::PwmClock / (n + 1))
-                                + QStringLiteral(" or "));
-            return refuse(QStringLiteral("%1 Hz does not read back: the module holds %2 / N Hz "
-                                         "for a divisor N from 1 to %3; nearest: %4")
-                                  .arg(text)
-                                  .arg(DeviceInfoReply::PwmClock)
-                                  .arg(MaxDivisor)
-                                  .arg(nearest));
+        const quint32 held = heldFrequency(quint32(number));
+        if (held != number) {
+            if (note)
+                *note = QStringLiteral("%1: %2 Hz is stored as %3 Hz").arg(name, text).arg(held);
+            return QString::number(held);
         }
     }
     return text;
@@ -443,15 +461,17 @@ std::optional<QString> read(const Entry &entry, const DeviceInfoReply::RawFields
 {
     QJsonValue value;
     switch (entry.read) {
-    case Read::ListIndex:
-    case Read::ChannelBit:
-    case Read::WorkMode: {
-        const auto index = listIndex(entry, info);
-        return index ? valueAtIndex(entry, *index) : std::nullopt;
+    case Read::Written: {
+        const quint64 number = raw[entry.field];
+        for (const auto &[code, written] : entry.written) {
+            if (code == number)
+                return written;
+        }
+        return std::nullopt;
     }
     case Read::Raw:
         if (entry.type == Type::Hex) {
-            value = QString::number(raw[entry.field], 16).rightJustified(entry.digits, u'0');
+            value = rawText(entry, raw);
         } else {
             value = qint64(raw[entry.field]);
         }
@@ -459,23 +479,30 @@ std::optional<QString> read(const Entry &entry, const DeviceInfoReply::RawFields
     case Read::RawHalved:
         value = qint64(raw[entry.field] / 2);
         break;
-    case Read::ShownNumber:
-        value = (info.*entry.shown).toLongLong();
-        break;
     case Read::Frequency:
         if (!info.frequency)
             return std::nullopt;
         value = qint64(*info.frequency);
         break;
     }
-    return check(entry, value, entry.key, nullptr);
+    // A value that would be stored as another is not one the module holds.
+    QString note;
+    const auto checked = check(entry, value, entry.key, nullptr, &note);
+    return note.isEmpty() ? checked : std::nullopt;
+}
+
+QString rawText(const Entry &entry, const DeviceInfoReply::RawFields &raw)
+{
+    return QString::number(raw[entry.field], 16)
+            .rightJustified(2 * DeviceInfoReply::fieldWidth(entry.field), u'0')
+            .toUpper();
 }
 
 QString shownText(const Entry &entry, const DeviceInfo &info)
 {
     if (entry.shown)
         return info.*entry.shown;
-    const auto index = listIndex(entry, info);
+    const auto index = windowIndex(entry, info);
     return index ? entry.list.value(*index) : QString();
 }
 

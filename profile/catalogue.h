@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 // Every parameter a module profile holds, one row per key in the order of the file: the
 // value's form, the node window's field, the frame that writes it and where the
@@ -35,13 +36,12 @@ enum class Write {
 };
 
 enum class Read {
-    ListIndex, // the item the window selects, DeviceInfo::*index
-    ChannelBit, // the channel mask's highest set bit; the window selects index bit − 10
-    WorkMode, // the item the work-mode byte selects; other bytes hold no value
+    // The value whose frame puts exactly the field's bytes into the module; bytes no value's
+    // frame writes hold no value, whatever item the window falls back to for them.
+    Written,
     Raw, // the field as the module sends it
     RawHalved, // the field halved: the module holds it doubled
-    ShownNumber, // the number in the window's text, DeviceInfo::*shown
-    Frequency, // DeviceInfo::frequency
+    Frequency, // clock / divisor, where that is a frequency the module reads back as written
 };
 
 struct Entry
@@ -65,27 +65,33 @@ struct Entry
     bool changesNetwork = false;
 
     Read read = Read::Raw;
-    DeviceInfoReply::Field field = DeviceInfoReply::Field::NodeType; // Raw, RawHalved
-    int DeviceInfoReply::DeviceInfo::*index = nullptr; // ListIndex
-    // The window's text of a line-edit field.
+    DeviceInfoReply::Field field = DeviceInfoReply::Field::NodeType;
+    // Read::Written: the field's number (low byte first) each value's frame writes, by value.
+    QList<std::pair<quint64, QString>> written;
+    // What the window shows: the text of a line-edit field, or the item a list selects (for
+    // the channel and the work mode, the item their own rules select).
     QString DeviceInfoReply::DeviceInfo::*shown = nullptr;
+    int DeviceInfoReply::DeviceInfo::*index = nullptr;
 };
 
 const QList<Entry> &entries();
 const Entry *find(const QString &key);
 int position(const Entry &entry); // row in entries()
 
-// The canonical text of a value, or none and the reason, naming the value by name.
+// The canonical text of a value, or none and the reason, naming the value by name. A value the
+// module cannot hold as given is taken as the one it holds instead, and note says so.
 std::optional<QString> check(const Entry &entry, const QJsonValue &value, const QString &name,
-                             QString *error);
+                             QString *error, QString *note = nullptr);
 // A value typed as text (KEY=VALUE) as the JSON value it stands for.
 QJsonValue fromText(const Entry &entry, const QString &text);
 QJsonValue toJson(const Entry &entry, const QString &value);
 
 // The module's value in a reply; none where the reply holds none the profile allows
-// (a node type or channel outside the list, an unknown work-mode byte, divisor 0).
+// (bytes no value's frame writes, divisor 0 or one no frequency's write gives).
 std::optional<QString> read(const Entry &entry, const DeviceInfoReply::RawFields &raw,
                             const DeviceInfoReply::DeviceInfo &info);
+// The field's bytes as the module holds them: hex digits, most significant byte first.
+QString rawText(const Entry &entry, const DeviceInfoReply::RawFields &raw);
 // What the window shows for it; empty where the window selects no item.
 QString shownText(const Entry &entry, const DeviceInfoReply::DeviceInfo &info);
 

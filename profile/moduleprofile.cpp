@@ -23,7 +23,9 @@ Profile fromReply(QByteArrayView frame)
     Profile profile;
     profile.module = { info.macAddr, info.version };
     for (const Reading &reading : readings(frame)) {
-        if (!reading.value.isEmpty())
+        if (reading.value.isEmpty())
+            profile.setUnknown(reading.key, reading.raw);
+        else
             profile.set(reading.key, reading.value);
     }
     return profile;
@@ -36,6 +38,7 @@ QList<Reading> readings(QByteArrayView frame)
     QList<Reading> result;
     for (const ProfileCatalogue::Entry &entry : ProfileCatalogue::entries()) {
         result.append({ entry.key, ProfileCatalogue::read(entry, raw, info).value_or(QString()),
+                        ProfileCatalogue::rawText(entry, raw),
                         ProfileCatalogue::shownText(entry, info) });
     }
     return result;
@@ -46,7 +49,7 @@ QList<Difference> differences(const Profile &module, const Profile &wanted)
     QList<Difference> result;
     for (const QString &key : wanted.keys()) {
         if (!module.contains(key) || module.value(key) != wanted.value(key))
-            result.append({ key, module.value(key), wanted.value(key) });
+            result.append({ key, module.value(key), wanted.value(key), module.unknown(key) });
     }
     return result;
 }

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // A module's profile from its device-information reply, and the writes that make a module
 // match a wanted profile.
 namespace ModuleProfile {
@@ -15,13 +17,14 @@ namespace ModuleProfile {
 // DeviceInfoReply::MinimumLength + 5 bytes (DeviceInfoReply::findReply gives one).
 
 // Every catalogue key the reply holds a value for, with the values as the module keeps them
-// (uartTimeout 0xFF is 255, not the "6" the window shows).
+// (uartTimeout 0xFF is 255, not the "6" the window shows); the others as unknown.
 Profile fromReply(QByteArrayView frame);
 
 struct Reading
 {
     QString key;
     QString value; // empty where the reply holds no value the profile allows
+    QString raw; // the field's bytes, hex digits, most significant first
     QString windowText; // what the node window shows; empty where it selects no item
 };
 // Every catalogue key in order.
@@ -29,9 +32,18 @@ QList<Reading> readings(QByteArrayView frame);
 
 struct Difference
 {
+    Difference(QString key, QString moduleValue, QString wantedValue, QString moduleRaw = {})
+        : key(std::move(key))
+        , moduleValue(std::move(moduleValue))
+        , wantedValue(std::move(wantedValue))
+        , moduleRaw(std::move(moduleRaw))
+    {
+    }
+
     QString key;
     QString moduleValue; // empty when the module's profile lacks the key
     QString wantedValue;
+    QString moduleRaw; // the field's bytes where the module holds no value for the key
 };
 // The keys of wanted whose value the module's profile does not hold, in catalogue order.
 QList<Difference> differences(const Profile &module, const Profile &wanted);

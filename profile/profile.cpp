@@ -3,6 +3,7 @@
 #include "catalogue.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,22 +29,56 @@ void Profile::set(const QString &key, const QString &value)
 {
     const Entry *entry = ProfileCatalogue::find(key);
     Q_ASSERT_X(entry, "Profile::set", qPrintable(key));
-    if (entry)
-        m_values.insert(ProfileCatalogue::position(*entry), value);
+    if (!entry)
+        return;
+    m_values.insert(ProfileCatalogue::position(*entry), value);
+    m_unknown.remove(ProfileCatalogue::position(*entry));
 }
 
 void Profile::remove(const QString &key)
 {
-    if (const Entry *entry = ProfileCatalogue::find(key))
+    if (const Entry *entry = ProfileCatalogue::find(key)) {
         m_values.remove(ProfileCatalogue::position(*entry));
+        m_unknown.remove(ProfileCatalogue::position(*entry));
+    }
 }
+
+namespace {
+
+QStringList keysOf(const QMap<int, QString> &byRow)
+{
+    QStringList keys;
+    for (auto it = byRow.cbegin(); it != byRow.cend(); ++it)
+        keys << ProfileCatalogue::entries().at(it.key()).key;
+    return keys;
+}
+
+} // namespace
 
 QStringList Profile::keys() const
 {
-    QStringList keys;
-    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
-        keys << ProfileCatalogue::entries().at(it.key()).key;
-    return keys;
+    return keysOf(m_values);
+}
+
+void Profile::setUnknown(const QString &key, const QString &raw)
+{
+    const Entry *entry = ProfileCatalogue::find(key);
+    Q_ASSERT_X(entry, "Profile::setUnknown", qPrintable(key));
+    if (!entry)
+        return;
+    m_values.remove(ProfileCatalogue::position(*entry));
+    m_unknown.insert(ProfileCatalogue::position(*entry), raw);
+}
+
+QString Profile::unknown(const QString &key) const
+{
+    const Entry *entry = ProfileCatalogue::find(key);
+    return entry ? m_unknown.value(ProfileCatalogue::position(*entry)) : QString();
+}
+
+QStringList Profile::unknownKeys() const
+{
+    return keysOf(m_unknown);
 }
 
 namespace ProfileFile {
@@ -99,7 +134,7 @@ QStringList namesUnder(const QString &prefix)
 }
 
 void readParameters(const QJsonObject &object, const QString &prefix, Profile &profile,
-                    QStringList &errors)
+                    QStringList &errors, QStringList &notes)
 {
     const QStringList names = namesUnder(prefix);
     for (auto it = object.begin(); it != object.end(); ++it) {
@@ -109,16 +144,19 @@ void readParameters(const QJsonObject &object, const QString &prefix, Profile &p
         const Entry *entry = it.key().contains(u'.') ? nullptr : ProfileCatalogue::find(key);
         if (entry) {
             QString error;
-            if (const auto value = ProfileCatalogue::check(*entry, it.value(), path, &error))
+            QString note;
+            if (const auto value = ProfileCatalogue::check(*entry, it.value(), path, &error, &note))
                 profile.set(key, *value);
             else
                 errors << error;
+            if (!note.isEmpty())
+                notes << note;
         } else if (!names.contains(it.key())) {
             errors << unknownKey(path, it.key(), names);
         } else if (!it.value().isObject()) {
             errors << notAnObject(path, it.value());
         } else {
-            readParameters(it.value().toObject(), key + u'.', profile, errors);
+            readParameters(it.value().toObject(), key + u'.', profile, errors, notes);
         }
     }
 }
@@ -174,6 +212,98 @@ bool readHeader(const QJsonObject &root, QStringList &errors)
     return true;
 }
 
+QString givenTwice(const QString &path)
+{
+    return path + QStringLiteral(": given more than once");
+}
+
+// The JSON string starting at start (a quote) as text, and the offset just past it.
+std::pair<QString, qsizetype> jsonString(const QByteArray &json, qsizetype start)
+{
+    qsizetype end = start + 1;
+    bool escaped = false;
+    while (end < json.size() && (escaped || json.at(end) != '"')) {
+        escaped = !escaped && json.at(end) == '\\';
+        ++end;
+    }
+    const QByteArray token = json.mid(start, end + 1 - start);
+    if (!token.contains('\\'))
+        return { QString::fromUtf8(token.mid(1, token.size() - 2)), end + 1 };
+    const QJsonDocument decoded = QJsonDocument::fromJson('[' + token + ']');
+    return { decoded.array().at(0).toString(), end + 1 };
+}
+
+// QJsonDocument keeps only the last of members with the same name, so the text (valid JSON)
+// is scanned for them: each is named by its path, once per object.
+void findRepeatedNames(const QByteArray &json, QStringList &errors)
+{
+    struct Level
+    {
+        bool object = false;
+        QString path;
+        QStringList names;
+        QStringList reported;
+        bool expectingName = false;
+        int index = 0; // of the array's element
+    };
+    const auto childPath = [](const Level &level) {
+        if (!level.object)
+            return QStringLiteral("%1[%2]").arg(level.path).arg(level.index);
+        const QString &name = level.names.last();
+        return level.path.isEmpty() ? name : level.path + u'.' + name;
+    };
+    QList<Level> levels;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '{' || c == '[') {
+            Level level;
+            level.object = c == '{';
+            level.expectingName = level.object;
+            if (!levels.isEmpty())
+                level.path = childPath(levels.last());
+            levels.append(level);
+        } else if (c == '}' || c == ']') {
+            if (!levels.isEmpty())
+                levels.removeLast();
+        } else if (c == ',' && !levels.isEmpty()) {
+            Level &level = levels.last();
+            level.expectingName = level.object;
+            ++level.index;
+        } else if (c == '"') {
+            const auto [text, end] = jsonString(json, i);
+            i = end - 1;
+            if (levels.isEmpty() || !levels.last().expectingName)
+                continue;
+            Level &level = levels.last();
+            level.expectingName = false;
+            if (level.names.contains(text) && !level.reported.contains(text)) {
+                level.reported << text;
+                errors << givenTwice(level.path.isEmpty() ? text : level.path + u'.' + text);
+            }
+            level.names << text;
+        }
+    }
+}
+
+void readRoot(const QJsonObject &root, Profile &profile, QStringList &errors, QStringList &notes)
+{
+    if (!root.contains(ParametersKey))
+        errors << QStringLiteral("parameters: missing");
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        if (it.key() == FormatKey || it.key() == VersionKey)
+            continue;
+        if (it.key() == ModuleKey)
+            readModule(*it, profile.module, errors);
+        else if (it.key() != ParametersKey)
+            errors << unknownKey(it.key(), it.key(),
+                                 { FormatKey, VersionKey, ModuleKey, ParametersKey });
+        else if (!it->isObject())
+            errors << notAnObject(ParametersKey, *it);
+        else
+            readParameters(it->toObject(), QString(), profile, errors, notes);
+    }
+}
+
 using Member = std::pair<QString, QByteArray>;
 
 QByteArray quotedName(const QString &name)
@@ -227,48 +357,50 @@ QByteArray parametersText(const Profile &profile, int indent)
 
 } // namespace
 
-std::optional<Profile> parse(const QByteArray &json, QStringList *errors)
+std::optional<Profile> parse(const QByteArray &json, QStringList *errors, QStringList *notes)
 {
     QStringList faults;
+    QStringList stored;
     Profile profile;
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
+    if (json.trimmed().isEmpty()) {
+        faults << QStringLiteral("empty file, not a profile");
+    } else if (json.trimmed().startsWith("mac\t")) {
+        // What `cc2530ctl read` prints, saved as a file: a line per key, tab-separated.
+        faults << QStringLiteral("`read`'s table, not a profile; use `backup` or `read --json`");
+    } else if (parseError.error != QJsonParseError::NoError) {
         faults << lineAndColumn(json, parseError.offset) + QStringLiteral(": ")
                         + parseError.errorString();
     } else if (!document.isObject()) {
         faults << QStringLiteral("the profile is not a JSON object");
-    } else if (const QJsonObject root = document.object(); readHeader(root, faults)) {
-        if (!root.contains(ParametersKey))
-            faults << QStringLiteral("parameters: missing");
-        for (auto it = root.begin(); it != root.end(); ++it) {
-            if (it.key() == FormatKey || it.key() == VersionKey)
-                continue;
-            if (it.key() == ModuleKey)
-                readModule(*it, profile.module, faults);
-            else if (it.key() != ParametersKey)
-                faults << unknownKey(it.key(), it.key(),
-                                     { FormatKey, VersionKey, ModuleKey, ParametersKey });
-            else if (!it->isObject())
-                faults << notAnObject(ParametersKey, *it);
-            else
-                readParameters(it->toObject(), QString(), profile, faults);
-        }
+    } else {
+        findRepeatedNames(json, faults);
+        const QJsonObject root = document.object();
+        if (readHeader(root, faults))
+            readRoot(root, profile, faults, stored);
     }
     if (errors)
         *errors = faults;
+    if (notes)
+        *notes = stored;
     if (!faults.isEmpty())
         return std::nullopt;
     return profile;
 }
 
-std::optional<Profile> load(const QString &path, QStringList *errors)
+std::optional<Profile> load(const QString &path, QStringList *errors, QStringList *notes)
 {
     const auto refuse = [errors](const QString &why) -> std::optional<Profile> {
         if (errors)
             *errors = QStringList { why };
         return std::nullopt;
     };
+    // A FIFO or a device shows size 0, and opening or reading it can wait for ever: it is
+    // refused before it is opened.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refuse(QStringLiteral("not a regular file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuse(QStringLiteral("cannot read: ") + file.errorString());
@@ -277,7 +409,7 @@ std::optional<Profile> load(const QString &path, QStringList *errors)
                               .arg(file.size())
                               .arg(MaxFileBytes));
     }
-    return parse(file.read(MaxFileBytes), errors);
+    return parse(file.read(MaxFileBytes), errors, notes);
 }
 
 QByteArray write(const Profile &profile)
@@ -314,11 +446,39 @@ std::optional<Setting> parseSetting(const QString &text, QString *error)
             keys << e.key;
         return refuse(unknownKey(key, key, keys));
     }
-    const QJsonValue value = ProfileCatalogue::fromText(*entry, text.mid(equals + 1));
-    const auto checked = ProfileCatalogue::check(*entry, value, key, error);
+    const QJsonValue value = ProfileCatalogue::fromText(*entry, text.mid(equals + 1).trimmed());
+    QString note;
+    const auto checked = ProfileCatalogue::check(*entry, value, key, error, &note);
     if (!checked)
         return std::nullopt;
-    return Setting { key, *checked };
+    return Setting { key, *checked, note };
+}
+
+std::optional<QList<Setting>> parseSettings(const QStringList &texts, QStringList *errors)
+{
+    QStringList faults;
+    QList<Setting> settings;
+    QStringList seen;
+    for (const QString &text : texts) {
+        QString error;
+        const auto setting = parseSetting(text, &error);
+        if (!setting) {
+            faults << error;
+            continue;
+        }
+        if (seen.contains(setting->key)) {
+            if (!faults.contains(givenTwice(setting->key)))
+                faults << givenTwice(setting->key);
+            continue;
+        }
+        seen << setting->key;
+        settings << *setting;
+    }
+    if (errors)
+        *errors = faults;
+    if (!faults.isEmpty())
+        return std::nullopt;
+    return settings;
 }
 
 } // namespace ProfileFile

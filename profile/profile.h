@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -37,14 +38,23 @@ public:
     // In catalogue order.
     QStringList keys() const;
 
+    // A key a module's reply holds no value for, with the field's bytes (hex digits, most
+    // significant first); such a key has no value.
+    void setUnknown(const QString &key, const QString &raw);
+    // Empty unless the key is unknown.
+    QString unknown(const QString &key) const;
+    // In catalogue order.
+    QStringList unknownKeys() const;
+
     friend bool operator==(const Profile &a, const Profile &b)
     {
-        return a.module == b.module && a.m_values == b.m_values;
+        return a.module == b.module && a.m_values == b.m_values && a.m_unknown == b.m_unknown;
     }
     friend bool operator!=(const Profile &a, const Profile &b) { return !(a == b); }
 
 private:
     QMap<int, QString> m_values; // by catalogue row
+    QMap<int, QString> m_unknown; // by catalogue row
 };
 
 // The profile file: UTF-8 JSON with the format name, the version, the module and the
@@ -55,15 +65,18 @@ inline constexpr char Format[] = "cc2530-profile";
 inline constexpr int Version = 1;
 
 // The whole text is checked before anything is taken: with any fault the result is none and
-// errors holds one English message per fault.
-std::optional<Profile> parse(const QByteArray &json, QStringList *errors);
+// errors holds one English message per fault. A name given twice in one object is a fault.
+// notes tells of values the module holds as others (ProfileCatalogue::check).
+std::optional<Profile> parse(const QByteArray &json, QStringList *errors,
+                             QStringList *notes = nullptr);
 
 // A profile is a few kilobytes; a larger file is refused unread.
 inline constexpr qint64 MaxFileBytes = 64 * 1024;
 
 // Reads and parses the file at path; with any fault none, and errors holds one English
-// message per fault (a file that cannot be read, is too large, or does not parse).
-std::optional<Profile> load(const QString &path, QStringList *errors);
+// message per fault (a file that cannot be read, is not a regular file, is too large, or does
+// not parse).
+std::optional<Profile> load(const QString &path, QStringList *errors, QStringList *notes = nullptr);
 
 // Keys in catalogue order, hex digits in upper case; parse() gives the profile back.
 QByteArray write(const Profile &profile);
@@ -72,9 +85,13 @@ struct Setting
 {
     QString key;
     QString value; // canonical
+    QString note; // how the module holds a value other than the one given
 };
 
-// "KEY=VALUE" ("shortAddress=0002", "pins.io3=ds18b20"), checked as the key in a file.
+// "KEY=VALUE" ("shortAddress=0002", "pins.io3=ds18b20"), blanks around either ignored, checked
+// as the key in a file.
 std::optional<Setting> parseSetting(const QString &text, QString *error);
+// Several, each key at most once; with any fault none, and errors holds one message per fault.
+std::optional<QList<Setting>> parseSettings(const QStringList &texts, QStringList *errors);
 
 } // namespace ProfileFile

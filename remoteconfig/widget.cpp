@@ -111,7 +111,8 @@ void Widget::refreshPorts(bool describe)
     // While a port is open the list is disabled and goes on showing that port.
     QComboBox *ports = ui->serialPortComboBox;
     refillPortBox(*ports, availablePorts(describe), !ports->isEnabled());
-    ports->lineEdit()->setCursorPosition(0);
+    if (!ports->lineEdit()->hasFocus())
+        ports->lineEdit()->setCursorPosition(0);
     showPortTip();
 }
 

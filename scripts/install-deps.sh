@@ -11,7 +11,7 @@ for option in "$@"; do
     case "$option" in
     --test) packages+=(xvfb xauth) ;;
     --fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-    --package) packages+=(dpkg-dev xvfb xauth x11-utils desktop-file-utils) ;;
+    --package) packages+=(dpkg-dev xvfb xauth x11-utils desktop-file-utils lintian) ;;
     --style) packages+=(clang-format clang-tidy) ;;
     esac
 done

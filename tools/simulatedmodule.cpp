@@ -14,6 +14,7 @@ struct SimulatedModule::State
     int rssiIntervalMs = 500;
     int restartMs = 1000;
     int restartDelayMs = 0;
+    int framesBeforeHangUp = 0;
     QByteArray received;
     QList<QByteArray> receivedChunks;
 };
@@ -69,18 +70,26 @@ SimulatedModule::~SimulatedModule()
 
 void SimulatedModule::answer(const QByteArray &request)
 {
+    emit frameReceived(request);
     ModuleModel::Response response;
     ReplyFaults faults;
     int rssiIntervalMs = 0;
     int restartMs = 0;
     int restartDelayMs = 0;
+    bool hangsUp = false;
     withState([&](State &s) {
         response = s.model.handle(request);
         faults = s.faults;
         rssiIntervalMs = s.rssiIntervalMs;
         restartMs = s.restartMs;
         restartDelayMs = s.restartDelayMs;
+        hangsUp = s.framesBeforeHangUp > 0 && --s.framesBeforeHangUp == 0;
     });
+    if (hangsUp) {
+        hangUp();
+        emit hungUp();
+        return;
+    }
     if (!response.reply.isEmpty())
         m_line->sendReply(response.reply, response.isDeviceInfo, faults);
     if (response.rssi == ModuleModel::Response::Rssi::Start)
@@ -244,6 +253,11 @@ void SimulatedModule::setRestartMs(int ms)
 void SimulatedModule::setRestartDelayMs(int ms)
 {
     withState([ms](State &s) { s.restartDelayMs = qMax(0, ms); });
+}
+
+void SimulatedModule::setHangUpAfterFrames(int n)
+{
+    withState([n](State &s) { s.framesBeforeHangUp = qMax(0, n); });
 }
 
 int SimulatedModule::restartCount() const

@@ -69,6 +69,9 @@ public:
     // answers as usual.
     void setRestartDelayMs(int ms);
     int restartCount() const; // restarts so far
+    // The n-th intact frame from now is taken in (a write applied) but not answered: the line
+    // hangs up instead, as when an adapter is pulled mid-exchange. 0: never.
+    void setHangUpAfterFrames(int n);
 
     // Unasked data.
     void sendUnasked(const QByteArray &bytes); // written at once, in one burst
@@ -88,6 +91,10 @@ public:
 Q_SIGNALS:
     // Emitted from the module's own thread for every read from the line.
     void bytesReceived(const QByteArray &chunk);
+    // Emitted from the module's own thread for every intact frame, before it is answered.
+    void frameReceived(const QByteArray &frame);
+    // The line hung up by setHangUpAfterFrames (from the module's own thread).
+    void hungUp();
 
 private:
     struct State;

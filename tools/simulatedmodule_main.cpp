@@ -119,6 +119,10 @@ int main(int argc, char *argv[])
               QStringLiteral("MS") },
             { QStringLiteral("hangup-after"),
               QStringLiteral("Hang up the line after MS ms, then exit."), QStringLiteral("MS") },
+            { QStringLiteral("hangup-after-frames"),
+              QStringLiteral("Take in the N-th frame (a write is applied) but hang up instead of "
+                             "answering it, then exit."),
+              QStringLiteral("N") },
             { QStringLiteral("print-path-to"),
               QStringLiteral("Write the device path to FILE once the line is ready."),
               QStringLiteral("FILE") },
@@ -175,6 +179,9 @@ int main(int argc, char *argv[])
     const int hangUpAfterMs = parser.isSet(QStringLiteral("hangup-after"))
             ? intValue(parser, QStringLiteral("hangup-after"), 0)
             : -1;
+    const int hangUpAfterFrames = parser.isSet(QStringLiteral("hangup-after-frames"))
+            ? intValue(parser, QStringLiteral("hangup-after-frames"), 1)
+            : 0;
     const QString pathFile = parser.value(QStringLiteral("print-path-to"));
 
     if (!installSignalHandlers())
@@ -197,6 +204,7 @@ int main(int argc, char *argv[])
     module.setIgnoredNvItems(ignoredItems);
     module.setRestartOnSave(restartOnSave);
     module.setRestartMs(restartMs);
+    module.setHangUpAfterFrames(hangUpAfterFrames);
     if (!module.start()) {
         printError(QStringLiteral("Cannot open a pseudo-terminal"));
         return 1;
@@ -209,6 +217,10 @@ int main(int argc, char *argv[])
         printLine(QStringLiteral("<- ") + HexText::spaced(chunk).trimmed());
     });
 
+    QObject::connect(&module, &SimulatedModule::hungUp, &app, [&app] {
+        printLine(QStringLiteral("Line hung up"));
+        app.quit();
+    });
     if (hangUpAfterMs >= 0) {
         QTimer::singleShot(hangUpAfterMs, &app, [&module, &app] {
             module.hangUp();

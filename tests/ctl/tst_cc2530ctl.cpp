@@ -1,15 +1,22 @@
+#include "commandframe.h"
 #include "modulecommands.h"
+#include "moduleprofile.h"
 #include "simulatedmodule.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <atomic>
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -21,13 +28,24 @@ struct Run
 };
 
 // The program runs while the simulated modules serve their lines from threads of their own.
-Run ctl(const QStringList &arguments)
+// started gets its process id; inChild runs in the child before the program starts.
+Run ctl(const QStringList &arguments, const QString &workingDirectory = QString(),
+        const std::function<void(qint64)> &started = {}, const std::function<void()> &inChild = {})
 {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     process.start(QStringLiteral(CC2530CTL), arguments);
-    if (!process.waitForFinished(30000))
+    if (started && process.waitForStarted())
+        started(process.processId());
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
         return {};
-    return { process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+    }
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+             QString::fromUtf8(process.readAllStandardOutput()),
              QString::fromUtf8(process.readAllStandardError()) };
 }
 
@@ -50,6 +68,25 @@ void changeState(SimulatedModule &module)
 
 const QByteArray ReadRequest = QByteArray::fromHex("FE 00 21 15 34");
 
+// Frames the module took in, in order.
+QList<QByteArray> framesIn(const QByteArray &received)
+{
+    QList<QByteArray> frames;
+    const QList<CommandFrame::Segment> segments = CommandFrame::segments(received);
+    for (const CommandFrame::Segment &segment : segments) {
+        if (segment.kind == CommandFrame::Segment::Frame)
+            frames.append(segment.bytes.toByteArray());
+    }
+    return frames;
+}
+
+// An NV write of node type (0x0087), PAN ID (0x0083) or channel (0x0084).
+bool writesNetwork(const QByteArray &frame)
+{
+    return frame.size() > 5 && frame.mid(2, 2) == QByteArray::fromHex("2109") && frame.at(5) == 0
+            && QByteArray::fromHex("878384").contains(frame.at(4));
+}
+
 } // namespace
 
 class tst_Cc2530Ctl : public QObject
@@ -63,16 +100,26 @@ private Q_SLOTS:
     void refusedInputWritesNothing_data();
     void refusedInputWritesNothing();
     void ignoredItemIsNamedAsFailed();
+    void frequencyIsStoredAsTheNearest();
+    void unknownByteIsNoValue();
     void silentModuleIsALinkFailure();
     void hangUpMidRestoreListsWhatWasVerified();
     void lateModuleIsRestored_data();
     void lateModuleIsRestored();
+    void stoppedRestoreTellsTheTruth_data();
+    void stoppedRestoreTellsTheTruth();
     void saveWaitsForTheRestart_data();
     void saveWaitsForTheRestart();
     void sendMarksFrames();
+    void wrongArgumentsAndTroubleAreNamed_data();
+    void wrongArgumentsAndTroubleAreNamed();
+    void backupKeepsWhatWasThere_data();
+    void backupKeepsWhatWasThere();
 
 private:
     QString writeFile(const QString &name, const QByteArray &text);
+    // A profile of the given members of "parameters".
+    QString writeParameters(const QString &name, const QByteArray &members);
 
     QTemporaryDir m_dir;
     std::unique_ptr<SimulatedModule> m_a;
@@ -95,6 +142,12 @@ QString tst_Cc2530Ctl::writeFile(const QString &name, const QByteArray &text)
     if (file.open(QIODevice::WriteOnly))
         file.write(text);
     return path;
+}
+
+QString tst_Cc2530Ctl::writeParameters(const QString &name, const QByteArray &members)
+{
+    return writeFile(
+            name, R"({"format": "cc2530-profile", "version": 1, "parameters": {)" + members + "}}");
 }
 
 void tst_Cc2530Ctl::backupThenRestoreOntoAnotherModule()
@@ -162,6 +215,16 @@ void tst_Cc2530Ctl::refusedInputWritesNothing_data()
             << head + R"({"pins": {"io3": "pwm-output"}}})" << QStringList() << "io3";
     QTest::newRow("bad --set") << head + R"({"channel": 20}})"
                                << QStringList { "--set", "panId=12345" } << "panId";
+    QTest::newRow("key twice in the file") << head + R"({"channel": 15, "channel": 22}})"
+                                           << QStringList() << "channel: given more than once";
+    QTest::newRow("key twice in --set")
+            << head + R"({"channel": 20}})"
+            << QStringList { "--set", "channel=21", "--set", "channel=22" }
+            << "channel: given more than once";
+    // The --set value is checked although the file is refused.
+    QTest::newRow("refused file and bad --set")
+            << QByteArray() << QStringList { "--set", "panId=12345" }
+            << R"(panId: "12345" is not allowed)";
 }
 
 void tst_Cc2530Ctl::refusedInputWritesNothing()
@@ -191,6 +254,44 @@ void tst_Cc2530Ctl::ignoredItemIsNamedAsFailed()
     QCOMPARE(m_b->received().count(QByteArray::fromHex("FE 06 21 09 11 04 00 02 02 00 3B")), 2);
 }
 
+void tst_Cc2530Ctl::frequencyIsStoredAsTheNearest()
+{
+    const Run restore =
+            ctl({ "restore", m_b->devicePath(),
+                  writeParameters(QStringLiteral("f.json"), R"("pwmFrequency": 30000)") });
+    QCOMPARE(restore.exitCode, 0);
+    QVERIFY2(restore.err.contains("pwmFrequency: 30000 Hz is stored as 29990 Hz"),
+             qPrintable(restore.err));
+    QVERIFY2(restore.out.contains("pwmFrequency: written and verified"), qPrintable(restore.out));
+}
+
+// Baud-rate byte 07 stands for no item (the window shows 38400 for it).
+void tst_Cc2530Ctl::unknownByteIsNoValue()
+{
+    m_b->setNvItem(0x040B, QByteArray::fromHex("07"));
+    const Run read = ctl({ "read", m_b->devicePath() });
+    QVERIFY2(read.out.contains("uartBaudRate\tunknown (07)\t38400\n"), qPrintable(read.out));
+
+    const QString backup = m_dir.filePath(QStringLiteral("b.json"));
+    const Run saved = ctl({ "backup", m_b->devicePath(), backup });
+    QCOMPARE(saved.exitCode, 0);
+    QVERIFY2(saved.err.contains("uartBaudRate: unknown value 07 in the module, left out"),
+             qPrintable(saved.err));
+    QFile file(backup);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(!parametersOf(QString::fromUtf8(file.readAll())).contains("uartBaudRate"));
+
+    const QString wanted = writeParameters(QStringLiteral("w.json"), R"("uartBaudRate": 38400)");
+    const Run diff = ctl({ "diff", m_b->devicePath(), wanted });
+    QCOMPARE(diff.exitCode, 1);
+    QVERIFY2(diff.out.contains("uartBaudRate: module unknown (07), file 38400"),
+             qPrintable(diff.out));
+    const Run restore = ctl({ "restore", m_b->devicePath(), wanted });
+    QCOMPARE(restore.exitCode, 0);
+    QVERIFY2(restore.out.contains("uartBaudRate: written and verified"), qPrintable(restore.out));
+    QCOMPARE(m_b->nvItem(0x040B), QByteArray::fromHex("02"));
+}
+
 void tst_Cc2530Ctl::silentModuleIsALinkFailure()
 {
     m_b->setSilent(true);
@@ -214,7 +315,8 @@ void tst_Cc2530Ctl::hangUpMidRestoreListsWhatWasVerified()
             ctl({ "set", m_b->devicePath(), "panId=ABCD", "shortAddress=0002", "--gap-ms", "300" });
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains("line was lost"), qPrintable(run.err));
-    QVERIFY2(run.out.contains("shortAddress: not verified"), qPrintable(run.out));
+    QVERIFY2(run.out.contains("shortAddress: sent, not verified"), qPrintable(run.out));
+    QVERIFY(run.out.contains("panId: sent, not verified"));
     QVERIFY(!run.out.contains(": written and verified"));
 }
 
@@ -239,22 +341,100 @@ void tst_Cc2530Ctl::lateModuleIsRestored()
     m_b->setReplyDelayMs(delayMs);
     const Run run = ctl({ "restore", m_b->devicePath(), backup });
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY2(run.out.endsWith("30 written and verified, 0 unchanged, 0 failed\n"),
+    QVERIFY2(run.out.contains("\n30 written and verified, 0 unchanged, 0 failed, 0 sent"),
              qPrintable(run.out));
+}
+
+void tst_Cc2530Ctl::stoppedRestoreTellsTheTruth_data()
+{
+    QTest::addColumn<int>("signalNumber"); // 0: the line hangs up instead
+    QTest::addColumn<int>("frame");
+
+    SimulatedModule first;
+    SimulatedModule changed;
+    changed.changeEveryParameter();
+    const auto differences =
+            ModuleProfile::differences(ModuleProfile::fromReply(changed.deviceInfoReply()),
+                                       ModuleProfile::fromReply(first.deviceInfoReply()));
+    // The first read, every write, the clear-network frame, the read-back.
+    const qsizetype frames = 2
+            + ModuleProfile::writePlan(differences, ModuleProfile::ClearNetwork::OnceAtEnd).size();
+    for (int k = 1; k <= frames; ++k) {
+        QTest::addRow("hang-up at frame %d", k) << 0 << k;
+        QTest::addRow("SIGINT at frame %d", k) << int(SIGINT) << k;
+    }
+    QTest::addRow("SIGTERM at frame 3") << int(SIGTERM) << 3;
+}
+
+// A full restore stopped at every frame: never exit 0, "verified" only for what the module
+// holds, "sent" for exactly the writes that went out, and after a signal no new network
+// setting without the clear-network frame behind it.
+void tst_Cc2530Ctl::stoppedRestoreTellsTheTruth()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, frame);
+
+    const Profile wanted = ModuleProfile::fromReply(m_a->deviceInfoReply());
+    const QString profile = writeFile(QStringLiteral("first.json"), ProfileFile::write(wanted));
+    m_b->changeEveryParameter();
+    std::atomic<qint64> pid { 0 };
+    std::atomic<int> seen { 0 };
+    if (signalNumber == 0) {
+        m_b->setHangUpAfterFrames(frame);
+    } else {
+        connect(
+                m_b.get(), &SimulatedModule::frameReceived, m_b.get(),
+                [&](const QByteArray &) {
+                    if (++seen == frame)
+                        ::kill(pid_t(pid.load()), signalNumber);
+                },
+                Qt::DirectConnection);
+    }
+    const Run run = ctl({ "restore", m_b->devicePath(), profile }, QString(),
+                        [&pid](qint64 id) { pid = id; });
+    QCOMPARE(run.exitCode, signalNumber == 0 ? 2 : 128 + signalNumber);
+
+    const Profile now = ModuleProfile::fromReply(m_b->deviceInfoReply());
+    int sent = 0;
+    const QStringList keys = wanted.keys();
+    for (const QString &key : keys) {
+        if (run.out.contains(key + QStringLiteral(": written and verified")))
+            QCOMPARE(now.value(key), wanted.value(key));
+        sent += run.out.contains(key + QStringLiteral(": sent, not verified"));
+    }
+    const QList<QByteArray> frames = framesIn(m_b->received());
+    const QByteArray clear = ModuleCommand::clearNetworkFrame();
+    const auto writes = std::count_if(frames.begin(), frames.end(), [&](const QByteArray &f) {
+        return f != ReadRequest && f != clear;
+    });
+    if (!run.out.contains(QStringLiteral(": written and verified")))
+        QCOMPARE(sent, int(writes));
+    if (signalNumber != 0) {
+        const auto network = std::find_if(frames.rbegin(), frames.rend(), writesNetwork);
+        QVERIFY2(network == frames.rend() || std::find(frames.rbegin(), network, clear) != network,
+                 qPrintable(run.out));
+    }
 }
 
 void tst_Cc2530Ctl::saveWaitsForTheRestart_data()
 {
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("line");
     QTest::addColumn<int>("delayMs"); // from save-and-restart to the restart
     QTest::addColumn<int>("lostAtMs"); // the line hangs up this long after the save (0: never)
 
-    QTest::newRow("restarts at once") << 0 << 0;
-    QTest::newRow("answers reads before it restarts") << 1500 << 0;
-    QTest::newRow("line lost while waiting") << 1500 << 1250;
+    const QString changed = QStringLiteral("channel: written and verified");
+    QTest::newRow("a change") << "channel=20" << changed << 0 << 0;
+    QTest::newRow("nothing to write") << "shortAddress=0009"
+                                      << "nothing written: the module already holds" << 0 << 0;
+    QTest::newRow("answers reads before it restarts") << "channel=20" << changed << 1500 << 0;
+    QTest::newRow("line lost while waiting") << "channel=20" << changed << 1500 << 1250;
 }
 
 void tst_Cc2530Ctl::saveWaitsForTheRestart()
 {
+    QFETCH(QString, setting);
+    QFETCH(QString, line);
     QFETCH(int, delayMs);
     QFETCH(int, lostAtMs);
 
@@ -276,7 +456,7 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart()
                     QTimer::singleShot(lostAtMs, [this] { m_b->hangUp(); });
             },
             Qt::DirectConnection);
-    const Run run = ctl({ "set", m_b->devicePath(), "channel=20", "--save" });
+    const Run run = ctl({ "set", m_b->devicePath(), setting, "--save" });
     const qint64 endedAt = clock.elapsed();
     disconnect(watch);
     if (lostAtMs > 0) {
@@ -285,9 +465,13 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart()
         return;
     }
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY2(run.out.contains("channel: written and verified"), qPrintable(run.out));
     QCOMPARE(m_b->restartCount(), 1);
     QVERIFY(m_b->received().endsWith(ReadRequest));
+    // Each step said, in order.
+    const qsizetype said = run.out.indexOf(line);
+    const qsizetype saved = run.out.indexOf("save-and-restart sent");
+    const qsizetype again = run.out.indexOf("the module answered again after");
+    QVERIFY2(said >= 0 && saved >= 0 && again > saved, qPrintable(run.out));
     // Verified by a read the module answered after the restart.
     QVERIFY(savedAt >= 0);
     QVERIFY2(endedAt - savedAt >= delayMs + RestartMs,
@@ -301,6 +485,111 @@ void tst_Cc2530Ctl::sendMarksFrames()
     QVERIFY2(run.out.contains("sent: FE 06 21 09 11 04 00 02 05 00 3C"), qPrintable(run.out));
     QVERIFY2(run.out.contains("(frame, intact)"), qPrintable(run.out));
     QCOMPARE(ctl({ "send", m_a->devicePath(), "F" }).exitCode, 1);
+}
+
+void tst_Cc2530Ctl::wrongArgumentsAndTroubleAreNamed_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // {B}: the module's port
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // {pid}: this test's process id
+
+    QTest::newRow("read: a profile as port")
+            << QStringList { "read", "router.json" } << "" << 1
+            << "router.json is not a serial port (it is a regular file)";
+    QTest::newRow("read: ./profile as port") << QStringList { "read", "./router.json" } << "" << 1
+                                             << "./router.json is not a serial port";
+    QTest::newRow("read: /dev/null")
+            << QStringList { "read", "/dev/null" } << "" << 1 << "/dev/null is not a serial port";
+    QTest::newRow("read: empty port") << QStringList { "read", "" } << "" << 1 << "PORT is empty";
+    QTest::newRow("read: port in use") << QStringList { "read", "{B}" } << "held" << 2
+                                       << "in use by process {pid} (tst_cc2530ctl)";
+    QTest::newRow("restore: arguments swapped") << QStringList { "restore", "router.json", "{B}" }
+                                                << "" << 1 << "the arguments look swapped";
+    QTest::newRow("backup: arguments swapped") << QStringList { "backup", "router.json", "{B}" }
+                                               << "" << 1 << "the arguments look swapped";
+    QTest::newRow("restore: FIFO as profile") << QStringList { "restore", "{B}", "fifo" } << "" << 1
+                                              << "fifo is not a profile file (it is a FIFO)";
+    QTest::newRow("diff: missing file") << QStringList { "diff", "{B}", "missing.json" } << "" << 2
+                                        << "missing.json: no such profile file";
+    QTest::newRow("diff: refused file")
+            << QStringList { "diff", "{B}", "bad.json" } << "" << 2 << "bad.json";
+    QTest::newRow("diff: silent module")
+            << QStringList { "diff", "{B}", "router.json" } << "silent" << 2 << "did not answer";
+    QTest::newRow("diff: wrong usage") << QStringList { "diff", "{B}" } << "" << 2 << "usage";
+    QTest::newRow("send: no reply")
+            << QStringList { "send", "{B}", "21 15", "--frame" } << "silent" << 2 << "no reply";
+}
+
+void tst_Cc2530Ctl::wrongArgumentsAndTroubleAreNamed()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, fault);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(writeFile(QStringLiteral("router.json"),
+                                  R"({"format": "cc2530-profile", "version": 1,
+                                      "parameters": {"channel": 20}})"),
+                        dir.filePath(QStringLiteral("router.json"))));
+    QVERIFY(QFile::copy(writeFile(QStringLiteral("bad.json"), "{"),
+                        dir.filePath(QStringLiteral("bad.json"))));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600),
+             0);
+    arguments.replaceInStrings(QStringLiteral("{B}"), m_b->devicePath());
+    message.replace(QStringLiteral("{pid}"), QString::number(QCoreApplication::applicationPid()));
+    m_b->setSilent(fault == QLatin1String("silent"));
+    QSerialPort holder;
+    holder.setPortName(m_b->devicePath());
+    QVERIFY(fault != QLatin1String("held") || holder.open(QIODevice::ReadWrite));
+
+    const Run run = ctl(arguments, dir.path());
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+}
+
+void tst_Cc2530Ctl::backupKeepsWhatWasThere_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("FIFO") << "fifo" << 1 << "fifo is not a regular file (it is a FIFO)";
+    QTest::newRow("link to a FIFO") << "link" << 1 << "link is not a regular file (it is a FIFO)";
+    QTest::newRow("full disk, a good profile there") << "profile.json" << 2 << "File too large";
+}
+
+void tst_Cc2530Ctl::backupKeepsWhatWasThere()
+{
+    QFETCH(QString, target);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("fifo")),
+                        dir.filePath(QStringLiteral("link"))));
+    const QByteArray good = R"({"format": "cc2530-profile", "version": 1})";
+    QFile old(dir.filePath(QStringLiteral("profile.json")));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write(good) == good.size());
+    old.close();
+
+    // Files may grow to 400 bytes (a lock file fits, a profile does not).
+    const Run run = ctl({ "backup", m_a->devicePath(), dir.filePath(target) }, QString(), {}, [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit { 400, 400 };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    struct stat status = {};
+    QVERIFY(::stat(fifo.constData(), &status) == 0 && S_ISFIFO(status.st_mode));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), good);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             QStringList({ "fifo", "link", "profile.json" }));
 }
 
 QTEST_GUILESS_MAIN(tst_Cc2530Ctl)

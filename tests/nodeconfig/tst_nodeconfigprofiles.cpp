@@ -197,12 +197,13 @@ void tst_NodeConfigProfiles::importWritesOnlyWhatDiffers()
     QVERIFY(b.start());
     const QString path = saveProfileOf(b);
     b.setNvItem(0x0411, QByteArray::fromHex("0900")); // short address 0009
-    b.setNvItem(0x0087, QByteArray::fromHex("00")); // coordinator
+    b.setNvItem(0x0087, QByteArray::fromHex("05")); // no node type
 
     QVERIFY(openPort(b.devicePath()));
     DifferencesDialog *dialog = startImport(path);
     QVERIFY(dialog);
     QCOMPARE(b.received(), ReadRequest);
+    QCOMPARE(dialog->findChild<QTableWidget *>()->item(0, 1)->text(), QStringLiteral("未知（05）"));
     writeAndWait(dialog, QStringLiteral("已写入 2 项，校验一致"));
     QCOMPARE(b.received().toHex(' '),
              (ReadRequest + RouterThenClear + ShortAddress0001 + ReadRequest).toHex(' '));

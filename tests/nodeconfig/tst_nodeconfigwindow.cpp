@@ -697,14 +697,23 @@ void tst_NodeConfigWindow::plugRefillsBothLists()
              QStringLiteral("/dev/ttyUSB1"));
 }
 
-// The box is narrower than most device paths: left, it shows where the path starts.
+// The box is narrower than most device paths: left, it shows where the path starts. While it
+// is being typed, a port plugged in leaves the text and the cursor as they are.
 void tst_NodeConfigWindow::typedPathShowsItsStart()
 {
     QApplication::setActiveWindow(window.get());
     auto *list = child<QComboBox>(QStringLiteral("serialPortComboBox"));
     list->lineEdit()->setFocus();
     QTRY_VERIFY(list->lineEdit()->hasFocus());
-    QVERIFY(typePortName(QStringLiteral("/dev/pts/0")));
+    QVERIFY(typePortName(QStringLiteral("/dev/pt")));
+    PortDescription usb;
+    usb.name = QStringLiteral("ttyUSB0");
+    systemPorts.append(usb);
+    QFile node(dev.filePath(usb.name));
+    QVERIFY(node.open(QIODevice::WriteOnly));
+    QTRY_COMPARE(list->count(), 1);
+    QTest::keyClicks(list->lineEdit(), QStringLiteral("s/0"));
+    QCOMPARE(list->currentText(), QStringLiteral("/dev/pts/0"));
     child<QPushButton>(QStringLiteral("openCom_Button"))->setFocus();
     QTRY_COMPARE(list->lineEdit()->cursorPosition(), 0);
     QCOMPARE(list->toolTip(), QStringLiteral("/dev/pts/0"));

@@ -1,8 +1,16 @@
+#include "catalogue.h"
 #include "commandframe.h"
 #include "deviceinfo.h"
 #include "moduleprofile.h"
 
+#ifdef HAVE_SIMMODULE
+#    include "modulemodel.h"
+#endif
+
+#include <QLoggingCategory>
 #include <QTest>
+
+#include <algorithm>
 
 using ModuleProfile::ClearNetwork;
 
@@ -48,6 +56,9 @@ private Q_SLOTS:
     void writeFrames();
     void clearNetwork_data();
     void clearNetwork();
+#ifdef HAVE_SIMMODULE
+    void frequencySweep();
+#endif
 };
 
 void tst_ModuleProfile::fromReply()
@@ -94,9 +105,14 @@ void tst_ModuleProfile::readings_data()
     row("work mode unknown byte", 34, "02", "workMode", "", "");
     row("send mode 2", 14, "02", "sendMode", "point-to-point", "点对点");
     row("output yes", 13, "02", "sourceAddressOutput", "true", "yes");
-    row("pin function not in the list", 40, "10", "pins.io6", "none", "无");
-    row("divider 64 shows 1", 41, "40", "pwmDivider", "1", "0001");
-    row("divisor FFFF", 42, "FF FF", "pwmFrequency", "488", "000001E8");
+    row("pin function not in the list", 40, "10", "pins.io6", "", "无");
+    row("pin none", 36, "FF", "pins.io2", "none", "无");
+    row("divider 64 shows 1", 41, "40", "pwmDivider", "", "0001");
+    row("baud byte 07 shows 38400", 19, "07", "uartBaudRate", "", "38400");
+    row("stop bits 01 shows 1", 28, "01", "uartStopBits", "", "1");
+    row("output 00 shows no", 13, "00", "sourceAddressOutput", "", "no");
+    row("two channel bits", 9, "00 88 00 00", "channel", "", "0x0F");
+    row("divisor FFFF: 488 Hz, which no write gives", 42, "FF FF", "pwmFrequency", "", "000001E8");
     row("divisor 0", 42, "00 00", "pwmFrequency", "", "");
 }
 
@@ -115,7 +131,12 @@ void tst_ModuleProfile::readings()
     QVERIFY(it != all.end());
     QCOMPARE(it->value, value);
     QCOMPARE(it->windowText, windowText);
-    QCOMPARE(ModuleProfile::fromReply(frame).contains(key), !value.isEmpty());
+    const Profile profile = ModuleProfile::fromReply(frame);
+    QCOMPARE(profile.contains(key), !value.isEmpty());
+    // The bytes, most significant first, where the module holds no value.
+    std::reverse(bytes.begin(), bytes.end());
+    QCOMPARE(profile.unknown(key),
+             value.isEmpty() ? QString::fromLatin1(bytes.toHex().toUpper()) : QString());
 }
 
 void tst_ModuleProfile::differences()
@@ -129,9 +150,11 @@ void tst_ModuleProfile::differences()
                                        { "pins.io3", "none" } });
     const auto found = ModuleProfile::differences(module, wanted);
     QCOMPARE(found.size(), 3);
-    const QStringList expected { "nodeType  router", "channel 15 20", "pins.io3 ds18b20 none" };
+    const QStringList expected { "nodeType  router 05", "channel 15 20 ",
+                                 "pins.io3 ds18b20 none " };
     for (int i = 0; i < found.size(); ++i) {
-        QCOMPARE(found[i].key + u' ' + found[i].moduleValue + u' ' + found[i].wantedValue,
+        QCOMPARE(found[i].key + u' ' + found[i].moduleValue + u' ' + found[i].wantedValue + u' '
+                         + found[i].moduleRaw,
                  expected[i]);
     }
 }
@@ -216,6 +239,44 @@ void tst_ModuleProfile::clearNetwork()
     QCOMPARE(found, steps);
     QCOMPARE(ModuleProfile::writePlan(differences.mid(0, 1), clear).size(), 1);
 }
+
+#ifdef HAVE_SIMMODULE
+// Every divisor read from the simulated module, written back as read and read again; then a
+// dense sample of frequencies, each of which must be stored as the nearest of those values.
+void tst_ModuleProfile::frequencySweep()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // the frame's line
+    const ProfileCatalogue::Entry &entry = *ProfileCatalogue::find("pwmFrequency");
+    ModuleModel module;
+    const auto read = [&module] {
+        return ModuleProfile::fromReply(module.deviceInfoReply()).value("pwmFrequency");
+    };
+    QList<qint64> held; // ascending
+    for (int divisor = 0xFFFF; divisor >= 1; --divisor) {
+        module.setFrequencyDivisor(quint16(divisor));
+        const QString value = read();
+        if (value.isEmpty() || (!held.isEmpty() && held.last() == value.toLongLong()))
+            continue;
+        module.setFrequencyDivisor(0);
+        module.handle(ProfileCatalogue::frame(entry, value));
+        QCOMPARE(read(), value);
+        held << value.toLongLong();
+    }
+    for (qint64 f = held.first() - 1; f <= held.last(); f += f < 70000 ? 1 : 7919) {
+        QString note;
+        const auto stored = ProfileCatalogue::check(entry, QJsonValue(f), "f", nullptr, &note);
+        QCOMPARE(stored.has_value(), f >= held.first());
+        if (!stored)
+            continue;
+        const auto above = std::lower_bound(held.begin(), held.end(), f);
+        const qint64 nearest = std::min(*above - f, above == held.begin() ? f : f - above[-1]);
+        QVERIFY(std::binary_search(held.begin(), held.end(), stored->toLongLong()));
+        QCOMPARE(std::abs(stored->toLongLong() - f), nearest);
+        QCOMPARE(note.isEmpty(), stored->toLongLong() == f);
+    }
+    QVERIFY(!ProfileCatalogue::check(entry, QJsonValue(held.last() + 1), "f", nullptr));
+}
+#endif
 
 QTEST_GUILESS_MAIN(tst_ModuleProfile)
 #include "tst_moduleprofile.moc"

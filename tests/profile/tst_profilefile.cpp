@@ -2,7 +2,12 @@
 #include "profile.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#    include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -50,6 +55,9 @@ private Q_SLOTS:
     void roundTrip();
     void refusals_data();
     void refusals();
+#ifdef Q_OS_UNIX
+    void fifoIsRefused();
+#endif
     void setting_data();
     void setting();
     void catalogue();
@@ -119,6 +127,9 @@ void tst_ProfileFile::refusals_data()
     row("malformed after a wide character", "{\"module\": \"模块\" x}",
         { "line 1, column 18: unterminated object" });
     row("not an object", "[1]", { "the profile is not a JSON object" });
+    row("empty", " \n", { "empty file, not a profile" });
+    row("read's table", "mac\t00124B0001020304\nfirmware\t1.1.1\nnodeType\trouter\tRouter\n",
+        { "`read`'s table, not a profile; use `backup` or `read --json`" });
     row("another format", R"({"format": "other", "version": 1, "parameters": {}})",
         { R"(format: "other" is not a module profile; expected "cc2530-profile")" });
     row("newer version", R"({"format": "cc2530-profile", "version": 2, "chanel": 1})",
@@ -149,12 +160,16 @@ void tst_ProfileFile::refusals_data()
     row("pin function not offered", withParameters(R"("pins": {"io1": "4-20ma-input"})"),
         { R"(parameters.pins.io1: this pin does not offer "4-20ma-input"; expected one of none, )"
           R"(switch-input, level-input, level-output, pwm-output, ds18b20, dht21)" });
-    row("frequency that does not read back", withParameters(R"("pwmFrequency": 30001)"),
-        { "parameters.pwmFrequency: 30001 Hz does not read back: the module holds 32000000 / N "
-          "Hz for a divisor N from 1 to 65535; nearest: 29990 or 30018" });
-    row("frequency below the lowest divisor", withParameters(R"("pwmFrequency": 400)"),
-        { "parameters.pwmFrequency: 400 Hz does not read back: the module holds 32000000 / N Hz "
-          "for a divisor N from 1 to 65535; nearest: 488" });
+    row("frequency no divisor reaches", withParameters(R"("pwmFrequency": 488)"),
+        { "parameters.pwmFrequency: 488 is out of range; expected a whole number from 489 to "
+          "32000000" });
+    row("key given twice", withParameters(R"("channel": 15, "workTime": 1, "chan\u006eel": 22)"),
+        { "parameters.channel: given more than once" });
+    row("given twice at every level",
+        R"({"format": "cc2530-profile", "version": 1, "version": 1, "parameters":
+            {"pins": {"io3": "none", "io3": "ds18b20"}, "pins": {"io1": "none"}}})",
+        { "version: given more than once", "parameters.pins.io3: given more than once",
+          "parameters.pins: given more than once" });
     row("every fault is named",
         withParameters(R"("channel": 10, "pins": {"io3": "pwm-output"}, "workTime": -1)"),
         { "parameters.channel: 10 is out of range; expected a whole number from 11 to 26",
@@ -173,10 +188,23 @@ void tst_ProfileFile::refusals()
     QCOMPARE(found, errors);
 }
 
+#ifdef Q_OS_UNIX
+// Opening a FIFO for reading waits for a writer.
+void tst_ProfileFile::fifoIsRefused()
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QStringList errors;
+    QVERIFY(!ProfileFile::load(fifo, &errors));
+    QCOMPARE(errors, QStringList { "not a regular file" });
+}
+#endif
+
 void tst_ProfileFile::setting_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected"); // the canonical setting, or the error
+    QTest::addColumn<QString>("text"); // settings separated by "; "
+    QTest::addColumn<QString>("expected"); // the canonical settings, or the errors, a line each
 
     const auto row = [](const char *name, const char *text, const char *expected) {
         QTest::newRow(name) << QString::fromLatin1(text) << QString::fromLatin1(expected);
@@ -185,21 +213,28 @@ void tst_ProfileFile::setting_data()
     row("pin", "pins.io3=ds18b20", "pins.io3=ds18b20");
     row("number", "channel=20", "channel=20");
     row("boolean", "sourceAddressOutput=true", "sourceAddressOutput=true");
+    row("blanks around both", " shortAddress = 0002\t", "shortAddress=0002");
+    row("blank after the sign", "nodeType= router", "nodeType=router");
     row("no equals sign", "channel", R"("channel" is not KEY=VALUE)");
     row("unknown key", "pins.io=none", R"(pins.io: unknown key; did you mean "pins.io1"?)");
+    row("frequency held as the nearest", "pwmFrequency=30001",
+        "pwmFrequency=29990, pwmFrequency: 30001 Hz is stored as 29990 Hz");
     row("not a number", "channel=0x14",
         R"(channel: expected a whole number from 11 to 26, got "0x14")");
+    row("a key twice and a fault", "channel=20; panId=12345; channel = 21",
+        "panId: \"12345\" is not allowed; expected 4 hex digits\nchannel: given more than once");
 }
 
 void tst_ProfileFile::setting()
 {
     QFETCH(QString, text);
-    QFETCH(QString, expected);
 
-    QString error;
-    const auto setting = ProfileFile::parseSetting(text, &error);
-    QCOMPARE(setting ? setting->key + u'=' + setting->value : error, expected);
-    QVERIFY(setting.has_value() == error.isEmpty());
+    QStringList found;
+    const auto settings = ProfileFile::parseSettings(text.split(QStringLiteral("; ")), &found);
+    QCOMPARE(settings.has_value(), found.isEmpty());
+    for (const ProfileFile::Setting &s : settings.value_or(QList<ProfileFile::Setting>()))
+        found << s.key + u'=' + s.value + (s.note.isEmpty() ? QString() : ", " + s.note);
+    QTEST(found.join(u'\n'), "expected");
 }
 
 void tst_ProfileFile::catalogue()
