@@ -1,5 +1,6 @@
 #include "moduleclient.h"
 
+#include "commandframe.h"
 #include "deviceinfo.h"
 #include "modulecommands.h"
 #include "portaccess.h"
@@ -10,6 +11,7 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -52,26 +54,58 @@ std::optional<QByteArray> deviceInfoFrame(const QByteArray &reply)
     return frame ? std::optional<QByteArray>(frame->toByteArray()) : std::nullopt;
 }
 
+bool holdsFrame(const QByteArray &reply)
+{
+    const QList<CommandFrame::Segment> segments = CommandFrame::segments(reply);
+    return std::any_of(segments.begin(), segments.end(), [](const CommandFrame::Segment &s) {
+        return s.kind == CommandFrame::Segment::Frame;
+    });
+}
+
+// Between reads that the module answers before it has restarted.
+constexpr int RestartPollMs = 100;
+
 } // namespace
 
-LinkSettings ModuleClient::settings(int gapMs)
+LinkSettings ModuleClient::settings(int gapMs,
+                                    std::shared_ptr<const std::atomic_bool> answersWrites)
 {
     LinkSettings settings;
     settings.fixedBaudRate = false;
-    settings.replyEnd = std::make_shared<FrameReplyEnd>([gapMs](QByteArrayView sent) {
-        return sent == ModuleCommand::readDeviceInfoFrame() ? ReadTimeoutMs : gapMs;
-    });
+    settings.replyEnd = std::make_shared<FrameReplyEnd>(
+            [gapMs, answersWrites = std::move(answersWrites)](QByteArrayView sent) {
+                if (sent == ModuleCommand::readDeviceInfoFrame())
+                    return ReadTimeoutMs;
+                // A restart is seen by the reads that follow, which it must not hide.
+                if (sent == ModuleCommand::saveAndRestartFrame())
+                    return gapMs;
+                return answersWrites && answersWrites->load() ? ReadTimeoutMs : gapMs;
+            });
     return settings;
 }
 
 ModuleClient::ModuleClient(int gapMs)
-    : m_worker(settings(gapMs))
+    : m_worker(settings(gapMs, m_answersWrites))
 {
+    watchLine();
 }
 
 ModuleClient::ModuleClient(LinkSettings settings)
     : m_worker(std::move(settings))
 {
+    watchLine();
+}
+
+void ModuleClient::watchLine()
+{
+    // Also between two exchanges, when no exchange waits for it.
+    QObject::connect(&m_worker, &MyThread::comLost, &m_worker, [this] { lineLost(); });
+}
+
+void ModuleClient::lineLost()
+{
+    m_failure = Failure::LineLost;
+    m_failureText = QStringLiteral("the line was lost (device unplugged or hung up)");
 }
 
 bool ModuleClient::open(const QString &portName)
@@ -106,17 +140,21 @@ std::optional<QByteArray> ModuleClient::exchange(const QByteArray &transmission)
                          reply = bytes;
                          loop.quit();
                      });
-    QObject::connect(&m_worker, &MyThread::comLost, &loop, [&](const QString &) {
-        m_failure = Failure::LineLost;
-        m_failureText = QStringLiteral("the line was lost (device unplugged or hung up)");
-        loop.quit();
-    });
-    if (m_failure == Failure::LineLost || !m_worker.isRunning())
+    QObject::connect(&m_worker, &MyThread::comLost, &loop, &QEventLoop::quit);
+    // After the open only a lost line ends the run, and the worker may have ended before its
+    // report came through.
+    if (!m_worker.isRunning())
+        lineLost();
+    if (m_failure == Failure::LineLost)
         return std::nullopt;
     m_worker.submit(transmission);
     loop.exec();
-    // What the worker collected also waits for the windows' signals: nobody takes it here.
-    m_worker.takeRxData();
+    // The reply came with the exchange; the deliveries of the windows' signals are not read.
+    m_worker.discardRxData();
+    // An answer to a write may be the late answer to the write before: no matter, the
+    // read-back proves what the module holds.
+    if (reply && transmission != ModuleCommand::readDeviceInfoFrame() && holdsFrame(*reply))
+        m_answersWrites->store(true);
     return reply;
 }
 
@@ -139,19 +177,37 @@ std::optional<QByteArray> ModuleClient::waitForRestart(int timeoutMs,
 {
     QElapsedTimer clock;
     clock.start();
+    // A restarting module hears nothing: until a read has gone unanswered, an answer comes
+    // from the module as it was before the restart.
+    bool restarting = false;
     while (clock.elapsed() < timeoutMs) {
         if (stop && stop())
             return std::nullopt;
         const auto reply = exchange(ModuleCommand::readDeviceInfoFrame());
         if (!reply)
             return std::nullopt;
-        if (const auto frame = deviceInfoFrame(*reply)) {
+        const auto frame = deviceInfoFrame(*reply);
+        if (frame && restarting) {
             m_failure = Failure::None;
             return frame;
         }
+        if (!frame)
+            restarting = true;
+        else
+            pause(RestartPollMs);
     }
     m_failure = Failure::NoAnswer;
-    m_failureText = QStringLiteral("the module did not answer again within %1 ms of the restart")
-                            .arg(timeoutMs);
+    m_failureText = restarting
+            ? QStringLiteral("the module did not answer again within %1 ms of the restart")
+                      .arg(timeoutMs)
+            : QStringLiteral("the module went on answering for %1 ms: it did not restart")
+                      .arg(timeoutMs);
     return std::nullopt;
+}
+
+void ModuleClient::pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }

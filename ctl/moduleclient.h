@@ -5,12 +5,16 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The command line's way to the attached module: one exchange at a time through the serial
 // worker, waiting in a local event loop. Replies end by the frame rule: an answer frame ends
-// the wait at once; a write the module does not answer ends after the gap.
+// the wait at once; a write the module does not answer ends after the gap. Once the module has
+// answered a write, every write waits for its answer as long as a read does, so that a module
+// that answers late is never sent frames faster than it works them off.
 class ModuleClient
 {
 public:
@@ -28,8 +32,10 @@ public:
     // Any other rule, for comparing rules side by side.
     explicit ModuleClient(LinkSettings settings);
 
-    // Replies end by the frame rule; a write may go unanswered for gapMs.
-    static LinkSettings settings(int gapMs);
+    // Replies end by the frame rule; a write may go unanswered for gapMs, or for ReadTimeoutMs
+    // once answersWrites holds (save and restart: always gapMs).
+    static LinkSettings settings(int gapMs,
+                                 std::shared_ptr<const std::atomic_bool> answersWrites = {});
 
     // False when the port could not be opened; failureText() says why.
     bool open(const QString &portName);
@@ -42,14 +48,22 @@ public:
     // was lost (failure() tells which).
     std::optional<QByteArray> readDeviceInfo();
 
-    // After save and restart: reads until the module answers again, for up to timeoutMs.
-    // Before each read it asks stop (when given): true ends the wait with none, no failure.
+    // After save and restart: reads until the module, having missed a read while it restarts,
+    // answers again, for up to timeoutMs. Before each read it asks stop (when given): true ends
+    // the wait with none, no failure.
     std::optional<QByteArray> waitForRestart(int timeoutMs, const std::function<bool()> &stop = {});
 
     Failure failure() const { return m_failure; }
     QString failureText() const { return m_failureText; }
 
 private:
+    // Lets the event loop run for ms.
+    static void pause(int ms);
+    void watchLine();
+    void lineLost();
+
+    // Read by the worker's reply rule.
+    std::shared_ptr<std::atomic_bool> m_answersWrites = std::make_shared<std::atomic_bool>(false);
     MyThread m_worker;
     Failure m_failure = Failure::None;
     QString m_failureText;

@@ -5,8 +5,14 @@
 #include "portaccess.h"
 
 #include <QDebug>
+#include <QFileInfo>
 
 #include <utility>
+
+#ifdef Q_OS_UNIX
+#    include <cerrno>
+#    include <poll.h>
+#endif
 
 namespace {
 
@@ -14,11 +20,32 @@ constexpr int WriteTimeoutMs = 50;
 constexpr int UnaskedSilenceMs = 5;
 constexpr qsizetype UnaskedDeliveryCap = 200;
 
-// Errors after which the device is gone (unplugged adapter, hung-up line). Time-outs and
+// Errors after which the device may be gone (unplugged adapter, hung-up line). Time-outs and
 // operations a pseudo-terminal does not support leave the connection up.
-bool meansDeviceGone(QSerialPort::SerialPortError error)
+bool mayMeanDeviceGone(QSerialPort::SerialPortError error)
 {
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+}
+
+// Asks the line itself whether it is down: a hung-up tty (the adapter unplugged, the other
+// side of a pseudo-terminal closed) shows POLLHUP for good and reads nothing for ever.
+bool lineIsDown(const QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    pollfd line {};
+    line.fd = port.handle();
+    line.events = POLLIN;
+    int ready = 0;
+    do {
+        ready = ::poll(&line, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0 || (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        return true;
+    return !QFileInfo::exists(portDevicePath(port.portName()));
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
 }
 
 // Why the open failed, in words the user can act on.
@@ -72,7 +99,7 @@ bool LinkSession::open()
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     // comOpened is set before the window hears of the open, so that its next click closes.
-    m_state.setComOpened(true);
+    m_state.openConnection();
     emit opened(true);
 
     connect(&m_port, &QSerialPort::readyRead, this, &LinkSession::onReadyRead);
@@ -104,6 +131,7 @@ void LinkSession::startSend()
 {
     m_sent = m_state.takeNext();
     m_port.clear();
+    m_purged = true;
     qDebug() << "Zarno:"
              << "send data to " << m_state.comName() << " :" << m_sent.size();
     qDebug() << "arr size:" << m_sent.size();
@@ -131,25 +159,25 @@ void LinkSession::onBytesWritten()
 
 void LinkSession::onReadyRead()
 {
+    m_purged = false;
     switch (m_phase) {
     case State::Idle:
     case State::CollectingUnasked:
-        m_state.appendRxData(m_port.readAll());
-        if (m_state.rxDataSize() > UnaskedDeliveryCap) {
-            emit otherData();
+        m_state.appendCollected(m_port.readAll());
+        if (m_state.collectedSize() > UnaskedDeliveryCap) {
+            deliver(Delivery::Other);
             finishExchange();
         } else {
             enter(State::CollectingUnasked, UnaskedSilenceMs);
         }
         break;
     case State::AwaitingReply:
-        // The first chunk of a reply replaces whatever rxData held.
-        m_state.replaceRxData(m_port.readAll());
+        m_state.replaceCollected(m_port.readAll());
         m_replyClock.start();
         continueReply();
         break;
     case State::CollectingReply:
-        m_state.appendRxData(m_port.readAll());
+        m_state.appendCollected(m_port.readAll());
         continueReply();
         break;
     case State::Writing: // read once the write is done
@@ -161,7 +189,7 @@ void LinkSession::onReadyRead()
 void LinkSession::continueReply()
 {
     const std::optional<int> wait =
-            m_settings.replyEnd->moreWaitMs(m_sent, m_state.rxData(), m_replyClock.elapsed());
+            m_settings.replyEnd->moreWaitMs(m_sent, m_state.collected(), m_replyClock.elapsed());
     if (wait)
         enter(State::CollectingReply, *wait);
     else
@@ -171,13 +199,10 @@ void LinkSession::continueReply()
 void LinkSession::endReply()
 {
     // Replies to command frames go to the decoder, replies to raw bytes to the log.
-    const QByteArray reply = m_state.rxData();
-    if (m_settings.routeFrameReplies && !m_sent.isEmpty()
-        && quint8(m_sent.at(0)) == CommandFrame::StartByte) {
-        emit frameReply();
-    } else {
-        emit otherData();
-    }
+    const QByteArray reply = m_state.collected();
+    const bool toDecoder = m_settings.routeFrameReplies && !m_sent.isEmpty()
+            && quint8(m_sent.at(0)) == CommandFrame::StartByte;
+    deliver(toDecoder ? Delivery::FrameReply : Delivery::Other);
     emit exchangeFinished(m_sent, reply);
     finishExchange();
 }
@@ -194,14 +219,14 @@ void LinkSession::onTimeout()
         qDebug() << "Zarno:"
                  << "wait return time out";
         if (m_settings.signalReplyTimeout)
-            emit otherData();
+            deliver(Delivery::Other);
         emit exchangeFinished(m_sent, QByteArray());
         break;
     case State::CollectingReply:
         endReply();
         return;
     case State::CollectingUnasked:
-        emit otherData();
+        deliver(Delivery::Other);
         break;
     case State::Idle:
     case State::Closed:
@@ -212,8 +237,18 @@ void LinkSession::onTimeout()
 
 void LinkSession::onError(QSerialPort::SerialPortError error)
 {
-    if (m_phase == State::Closed || !meansDeviceGone(error))
+    if (m_phase == State::Closed || !mayMeanDeviceGone(error))
         return;
+    // The serial library reports a read that finds nothing as an error, with whatever errno an
+    // earlier call left. That happens once when the bytes that woke the read were purged
+    // before a write; the line is still up then.
+    if (std::exchange(m_purged, false) && !lineIsDown(m_port)) {
+        m_port.clearError();
+        // A ResourceError has switched reading off; setting the buffer size switches it on.
+        if (error == QSerialPort::ResourceError)
+            m_port.setReadBufferSize(m_port.readBufferSize());
+        return;
+    }
     // The port's error text is often a stale errno here ("Inappropriate ioctl for device"
     // after a hang-up): it goes to the debug output, the window gets a plain reason.
     qDebug() << "Zarno:"
@@ -221,6 +256,15 @@ void LinkSession::onError(QSerialPort::SerialPortError error)
     close();
     m_state.requestStop(); // the run is over, as after a failed open
     emit lost(QStringLiteral("设备已断开"));
+}
+
+void LinkSession::deliver(Delivery kind)
+{
+    m_state.announceCollected();
+    if (kind == Delivery::FrameReply)
+        emit frameReply();
+    else
+        emit otherData();
 }
 
 void LinkSession::finishExchange()

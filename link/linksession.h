@@ -14,7 +14,7 @@ class LinkState;
 //
 // Timing of one exchange: the transmission must be written within 50 ms; then the reply-end
 // rule of the settings says how long the first byte may take and when the reply is complete.
-// Unasked bytes are collected into deliveries that end after 5 ms of silence or once rxData
+// Unasked bytes are collected into deliveries that end after 5 ms of silence or once one
 // holds more than 200 bytes. Between those, the thread sleeps until data, a transmission or a
 // stop request arrives.
 class LinkSession : public QObject
@@ -32,9 +32,9 @@ public:
     void applyBaudRate();
 
 Q_SIGNALS:
-    // A reply to a command frame is in rxData.
+    // A reply to a command frame is delivered.
     void frameReply();
-    // Other data is in rxData (unasked bytes, a reply to raw bytes), or a reply never began.
+    // Other data is delivered (unasked bytes, a reply to raw bytes), or a reply never began.
     void otherData();
     // Every exchange, with what was sent and what came back (empty: nothing came).
     void exchangeFinished(const QByteArray &sent, const QByteArray &reply);
@@ -46,6 +46,7 @@ Q_SIGNALS:
 
 private:
     enum class State { Idle, Writing, AwaitingReply, CollectingReply, CollectingUnasked, Closed };
+    enum class Delivery { FrameReply, Other };
 
     void startSend();
     void onBytesWritten();
@@ -54,6 +55,8 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void continueReply();
     void endReply();
+    // Hands what was collected to the handler of the signal emitted for it.
+    void deliver(Delivery kind);
     void finishExchange();
     void close();
     void enter(State state, int timeoutMs);
@@ -63,6 +66,8 @@ private:
     QSerialPort &m_port;
     QTimer m_timer;
     State m_phase = State::Idle;
+    // The port was purged and nothing has been read since.
+    bool m_purged = false;
     QByteArray m_sent;
     QElapsedTimer m_replyClock;
 };

@@ -52,19 +52,49 @@ QString LinkState::comName() const
     return m_comName;
 }
 
+void LinkState::enqueue(const QByteArray &transmission)
+{
+    auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const QByteArray &p) {
+        return ModuleCommand::sameTarget(p, transmission);
+    });
+    if (same != m_pending.end())
+        *same = transmission;
+    else
+        m_pending.append(transmission);
+}
+
 void LinkState::submit(const QByteArray &transmission)
 {
     {
         const QMutexLocker locker(&m_mutex);
-        auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const QByteArray &p) {
-            return ModuleCommand::sameTarget(p, transmission);
-        });
-        if (same != m_pending.end())
-            *same = transmission;
-        else
-            m_pending.append(transmission);
+        enqueue(transmission);
     }
     emit requested();
+}
+
+bool LinkState::submitOn(quint32 connection, const QByteArray &transmission)
+{
+    {
+        const QMutexLocker locker(&m_mutex);
+        if (!m_comOpened || connection != m_connection)
+            return false;
+        enqueue(transmission);
+    }
+    emit requested();
+    return true;
+}
+
+quint32 LinkState::connection() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_connection;
+}
+
+void LinkState::openConnection()
+{
+    const QMutexLocker locker(&m_mutex);
+    m_comOpened = true;
+    ++m_connection;
 }
 
 QByteArray LinkState::takeNext()
@@ -91,41 +121,70 @@ void LinkState::withdrawPending()
     m_pending.clear();
 }
 
-QByteArray LinkState::rxData() const
+QByteArray LinkState::collected() const
 {
     const QMutexLocker locker(&m_mutex);
-    return m_rxData;
+    return m_collected;
 }
 
-qsizetype LinkState::rxDataSize() const
+qsizetype LinkState::collectedSize() const
 {
     const QMutexLocker locker(&m_mutex);
-    return m_rxData.size();
+    return m_collected.size();
 }
 
-QByteArray LinkState::takeRxData()
+void LinkState::appendCollected(QByteArrayView bytes)
 {
     const QMutexLocker locker(&m_mutex);
-    return std::exchange(m_rxData, QByteArray());
+    m_collected.append(bytes);
 }
 
-void LinkState::appendRxData(QByteArrayView bytes)
+void LinkState::replaceCollected(const QByteArray &bytes)
 {
     const QMutexLocker locker(&m_mutex);
-    m_rxData.append(bytes);
+    m_collected = bytes;
 }
 
-void LinkState::replaceRxData(const QByteArray &bytes)
+void LinkState::announceCollected()
 {
     const QMutexLocker locker(&m_mutex);
-    m_rxData = bytes;
+    m_deliveries.append(std::exchange(m_collected, QByteArray()));
+}
+
+QByteArray LinkState::takeDelivery()
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_deliveries.isEmpty() ? QByteArray() : m_deliveries.takeFirst();
+}
+
+void LinkState::deliver(QByteArrayView bytes)
+{
+    const QMutexLocker locker(&m_mutex);
+    m_deliveries.append(bytes.toByteArray());
+}
+
+void LinkState::discardDeliveries()
+{
+    const QMutexLocker locker(&m_mutex);
+    m_deliveries.clear();
+}
+
+QByteArray LinkState::untaken() const
+{
+    const QMutexLocker locker(&m_mutex);
+    QByteArray all;
+    for (const QByteArray &delivery : m_deliveries)
+        all += delivery;
+    return all + m_collected;
 }
 
 void LinkState::clearConnection()
 {
     const QMutexLocker locker(&m_mutex);
     m_comOpened = false;
-    m_rxData.clear();
+    ++m_connection;
+    m_collected.clear();
+    m_deliveries.clear();
     m_pending.clear();
 }
 

@@ -12,6 +12,10 @@
 // Transmissions wait in order, one exchange each. One that writes the same target as a
 // pending one (ModuleCommand::sameTarget) takes that one's place, so a list scrolled through
 // while the line is busy still sends only its last value.
+//
+// Every open and every close starts a new connection number. A submission bound to the
+// connection it was planned for is dropped once that connection is over, also when the window
+// has not heard of the close yet.
 class LinkState : public QObject
 {
     Q_OBJECT
@@ -28,18 +32,36 @@ public:
     QString comName() const;
 
     void submit(const QByteArray &transmission);
+    // False (and nothing submitted) when connection is no longer the open one.
+    bool submitOn(quint32 connection, const QByteArray &transmission);
+    quint32 connection() const;
+    // The open step: the port is open, a new connection begins.
+    void openConnection();
     // The worker side: the next transmission, which leaves the queue.
     QByteArray takeNext();
     QList<QByteArray> pending() const;
     bool hasPending() const;
     void withdrawPending();
 
-    QByteArray rxData() const;
-    qsizetype rxDataSize() const;
-    QByteArray takeRxData();
-    void appendRxData(QByteArrayView bytes);
-    void replaceRxData(const QByteArray &bytes);
-    // The close step: nothing of a closed connection reaches the next one.
+    // Received bytes. The worker collects a delivery and announces it just before its signal;
+    // each signal's handler takes the oldest announced delivery, so that bytes a lagging
+    // window has not taken yet are never mixed with or overwritten by later ones.
+    QByteArray collected() const;
+    qsizetype collectedSize() const;
+    void appendCollected(QByteArrayView bytes);
+    // The first chunk of a reply: a delivery of its own.
+    void replaceCollected(const QByteArray &bytes);
+    void announceCollected();
+    // The oldest announced delivery; empty when there is none.
+    QByteArray takeDelivery();
+    // As if the worker had collected and announced these bytes.
+    void deliver(QByteArrayView bytes);
+    // Drops every announced delivery.
+    void discardDeliveries();
+    // Every byte not taken yet: the announced deliveries and the collection.
+    QByteArray untaken() const;
+    // The close step: nothing of a closed connection reaches the next one, and what is still
+    // submitted for it is dropped.
     void clearConnection();
 
     qint32 baudRate() const;
@@ -51,10 +73,14 @@ Q_SIGNALS:
     void baudRateChanged();
 
 private:
+    void enqueue(const QByteArray &transmission); // with the lock held
+
     mutable QMutex m_mutex;
-    QByteArray m_rxData;
+    QByteArray m_collected;
+    QList<QByteArray> m_deliveries;
     QList<QByteArray> m_pending;
     bool m_comOpened = false;
+    quint32 m_connection = 0;
     QString m_comName;
     bool m_stopRequest = false;
     qint32 m_baudRate = 38400;

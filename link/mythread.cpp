@@ -58,6 +58,16 @@ void MyThread::submit(const QByteArray &transmission)
     m_state.submit(transmission);
 }
 
+bool MyThread::submitOn(quint32 connection, const QByteArray &transmission)
+{
+    return m_state.submitOn(connection, transmission);
+}
+
+quint32 MyThread::connection() const
+{
+    return m_state.connection();
+}
+
 QList<QByteArray> MyThread::pendingTransmissions() const
 {
     return m_state.pending();
@@ -84,17 +94,22 @@ void MyThread::clearTxData()
 
 QByteArray MyThread::rxData() const
 {
-    return m_state.rxData();
+    return m_state.untaken();
 }
 
 QByteArray MyThread::takeRxData()
 {
-    return m_state.takeRxData();
+    return m_state.takeDelivery();
+}
+
+void MyThread::discardRxData()
+{
+    m_state.discardDeliveries();
 }
 
 void MyThread::appendRxData(QByteArrayView bytes)
 {
-    m_state.appendRxData(bytes);
+    m_state.deliver(bytes);
 }
 
 qint32 MyThread::baudRate() const

@@ -13,8 +13,8 @@
 // the worker writes them one exchange after another, collects each reply into rxData and
 // signals. Bytes that arrive unasked are collected and signalled as well.
 //
-// The fields are shared with the GUI thread (LinkState); rxData is complete before the signal
-// is emitted.
+// The fields are shared with the GUI thread (LinkState); the bytes of a signal are complete
+// before it is emitted, and stay for its handler however late the handler runs.
 class MyThread : public QThread
 {
     Q_OBJECT
@@ -36,6 +36,12 @@ public:
     // with it in the same write) in one step. It waits behind the pending ones unless it
     // takes the place of one with the same target (ModuleCommand::sameTarget).
     void submit(const QByteArray &transmission);
+    // As submit, for the connection it was planned for (connection() at planning time):
+    // dropped, and false, once that connection is over. Whatever a program submits on its own
+    // (not at the user's click) goes this way, so that none of it reaches the next connection.
+    bool submitOn(quint32 connection, const QByteArray &transmission);
+    // Changes at every open and every close.
+    quint32 connection() const;
     // The pending transmissions, in the order they go out.
     QList<QByteArray> pendingTransmissions() const;
     // All pending transmissions as they will be written, one after the other.
@@ -45,10 +51,13 @@ public:
     // Withdraws every pending transmission.
     void clearTxData();
 
+    // Every received byte not taken yet.
     QByteArray rxData() const;
-    // Reads and empties rxData in one step.
+    // The bytes of the oldest signal not yet handled (comRecive or comdelayout), in one step.
     QByteArray takeRxData();
-    // Lets tests stand in for the line.
+    // Drops what the signals so far announced, for a program that reads no deliveries.
+    void discardRxData();
+    // Lets tests stand in for the line: the bytes of one delivery.
     void appendRxData(QByteArrayView bytes);
 
     // The baud rate the next open uses and an open port is switched to.

@@ -11,10 +11,9 @@ DeviceInfoRead::DeviceInfoRead(MyThread &worker, QObject *parent)
     connect(&worker, &MyThread::exchangeFinished, this, &DeviceInfoRead::onExchangeFinished);
 }
 
-void DeviceInfoRead::start()
+void DeviceInfoRead::start(quint32 connection)
 {
-    m_running = true;
-    m_worker.submit(ModuleCommand::readDeviceInfoFrame());
+    m_running = m_worker.submitOn(connection, ModuleCommand::readDeviceInfoFrame());
 }
 
 void DeviceInfoRead::onExchangeFinished(const QByteArray &sent, const QByteArray &reply)

@@ -15,8 +15,9 @@ class DeviceInfoRead : public QObject
 public:
     explicit DeviceInfoRead(MyThread &worker, QObject *parent = nullptr);
 
-    // Submits the read request; finished follows when its exchange is over.
-    void start();
+    // Submits the read request on that connection (nothing once it is over); finished follows
+    // when its exchange is over.
+    void start(quint32 connection);
     // Forgets the read: no finished for it.
     void cancel() { m_running = false; }
 

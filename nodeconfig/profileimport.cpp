@@ -4,9 +4,10 @@
 
 #include <utility>
 
-ProfileImport::ProfileImport(MyThread &worker, Profile wanted, QObject *parent)
+ProfileImport::ProfileImport(MyThread &worker, quint32 connection, Profile wanted, QObject *parent)
     : QObject(parent)
     , m_worker(worker)
+    , m_connection(connection)
     , m_wanted(std::move(wanted))
     , m_read(worker)
 {
@@ -18,7 +19,7 @@ ProfileImport::ProfileImport(MyThread &worker, Profile wanted, QObject *parent)
 void ProfileImport::start()
 {
     m_stage = Stage::Reading;
-    m_read.start();
+    m_read.start(m_connection);
 }
 
 void ProfileImport::write()
@@ -74,9 +75,9 @@ void ProfileImport::onExchangeFinished(const QByteArray &sent)
 void ProfileImport::submitNext()
 {
     if (m_written < total()) {
-        m_worker.submit(m_transmissions.at(m_written).bytes);
+        m_worker.submitOn(m_connection, m_transmissions.at(m_written).bytes);
         return;
     }
     m_stage = Stage::Verifying;
-    m_read.start();
+    m_read.start(m_connection);
 }

@@ -16,7 +16,8 @@ class MyThread;
 // module, offers what differs for review, writes the accepted differences one exchange after
 // another, each transmission exactly as the setter of that parameter hands it over (the
 // clear-network frame with node type, channel and PAN ID), and reads the module back. It never
-// waits: each step starts when the worker reports that the exchange before it is over.
+// waits: each step starts when the worker reports that the exchange before it is over. All it
+// submits belongs to the connection it was planned for: nothing of it reaches another one.
 class ProfileImport : public QObject
 {
     Q_OBJECT
@@ -25,7 +26,7 @@ public:
     enum class Stage { Reading, Reviewing, Writing, Verifying, Over };
     Q_ENUM(Stage)
 
-    ProfileImport(MyThread &worker, Profile wanted, QObject *parent = nullptr);
+    ProfileImport(MyThread &worker, quint32 connection, Profile wanted, QObject *parent = nullptr);
 
     // Submits the read the review starts from.
     void start();
@@ -56,6 +57,7 @@ private:
     void submitNext();
 
     MyThread &m_worker;
+    const quint32 m_connection;
     const Profile m_wanted;
     DeviceInfoRead m_read;
     Stage m_stage = Stage::Reading;

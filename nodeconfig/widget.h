@@ -176,6 +176,8 @@ private:
     QByteArray lastReply;
     DeviceInfoRead exportRead;
     std::unique_ptr<ProfileImport> import;
+    // While the file of an import is being chosen; cleared when the port closes meanwhile.
+    bool importFileChooserOpen = false;
     QPointer<QDialog> importReview;
     FileChooser chooseExportFile;
     FileChooser chooseImportFile;

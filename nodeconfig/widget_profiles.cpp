@@ -13,6 +13,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <utility>
+
 namespace {
 
 const QString ProfileFilter = QStringLiteral("配置文件 (*.json);;所有文件 (*)");
@@ -80,7 +82,7 @@ void Widget::on_exportProfile_clicked()
     ui->exportProfile->setEnabled(false);
     ui->importProfile->setEnabled(false);
     showStatus(QStringLiteral("正在读取模块…"), Tone::Busy);
-    exportRead.start();
+    exportRead.start(worker.connection());
 }
 
 void Widget::saveProfile(const QByteArray &reply)
@@ -107,11 +109,15 @@ void Widget::saveProfile(const QByteArray &reply)
 
 void Widget::on_importProfile_clicked()
 {
+    // The import belongs to the connection open at the click; the port may close while the
+    // file is chosen (endProfileTasks then says the import was interrupted).
+    const quint32 connection = worker.connection();
+    importFileChooserOpen = true;
     const QString path = chooseImportFile
             ? chooseImportFile(this, documentsFolder())
             : QFileDialog::getOpenFileName(this, QStringLiteral("导入配置"), documentsFolder(),
                                            ProfileFilter);
-    if (path.isEmpty())
+    if (!std::exchange(importFileChooserOpen, false) || path.isEmpty())
         return;
     // The whole file is checked before anything is sent.
     QStringList errors;
@@ -124,7 +130,7 @@ void Widget::on_importProfile_clicked()
                    path + u'\n' + errors.join(u'\n'));
         return;
     }
-    import = std::make_unique<ProfileImport>(worker, *wanted, this);
+    import = std::make_unique<ProfileImport>(worker, connection, *wanted, this);
     connect(import.get(), &ProfileImport::reviewReady, this, &Widget::reviewImport);
     connect(import.get(), &ProfileImport::progress, this, &Widget::importProgress);
     connect(import.get(), &ProfileImport::verified, this, &Widget::importVerified);
@@ -230,15 +236,19 @@ void Widget::setImportRunning(bool running)
 QString Widget::endProfileTasks()
 {
     exportRead.cancel();
+    const QString nothingWritten = QStringLiteral("导入中断：未写入");
+    if (std::exchange(importFileChooserOpen, false))
+        return nothingWritten;
     if (!import)
         return QString();
-    if (importReview)
-        importReview->reject();
     const ProfileImport::Stage stage = import->stage();
     const int written = import->written();
     const int total = import->total();
     endImport();
+    // Once the import has ended, the review's own handler finds nothing left to do.
+    if (importReview)
+        importReview->reject();
     if (stage == ProfileImport::Stage::Writing || stage == ProfileImport::Stage::Verifying)
         return QStringLiteral("导入中断：已发送 %1/%2 项，未校验").arg(written).arg(total);
-    return QStringLiteral("导入中断：未写入");
+    return nothingWritten;
 }

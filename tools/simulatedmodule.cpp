@@ -5,6 +5,7 @@
 
 #include <QMutexLocker>
 #include <QThread>
+#include <QTimer>
 
 struct SimulatedModule::State
 {
@@ -12,6 +13,7 @@ struct SimulatedModule::State
     ReplyFaults faults;
     int rssiIntervalMs = 500;
     int restartMs = 1000;
+    int restartDelayMs = 0;
     int framesBeforeHangUp = 0;
     QByteArray received;
     QList<QByteArray> receivedChunks;
@@ -73,12 +75,14 @@ void SimulatedModule::answer(const QByteArray &request)
     ReplyFaults faults;
     int rssiIntervalMs = 0;
     int restartMs = 0;
+    int restartDelayMs = 0;
     bool hangsUp = false;
     withState([&](State &s) {
         response = s.model.handle(request);
         faults = s.faults;
         rssiIntervalMs = s.rssiIntervalMs;
         restartMs = s.restartMs;
+        restartDelayMs = s.restartDelayMs;
         hangsUp = s.framesBeforeHangUp > 0 && --s.framesBeforeHangUp == 0;
     });
     if (hangsUp) {
@@ -92,8 +96,12 @@ void SimulatedModule::answer(const QByteArray &request)
         m_line->startReports(rssiIntervalMs);
     else if (response.rssi == ModuleModel::Response::Rssi::Stop)
         m_line->stopReports();
-    if (response.restarts)
+    if (response.restarts && restartDelayMs > 0) {
+        QTimer::singleShot(restartDelayMs, m_line,
+                           [line = m_line, restartMs] { line->ignoreInputFor(restartMs); });
+    } else if (response.restarts) {
         m_line->ignoreInputFor(restartMs);
+    }
 }
 
 void SimulatedModule::sendRssiReport()
@@ -240,6 +248,11 @@ void SimulatedModule::setRestartOnSave(bool restart)
 void SimulatedModule::setRestartMs(int ms)
 {
     withState([ms](State &s) { s.restartMs = qMax(0, ms); });
+}
+
+void SimulatedModule::setRestartDelayMs(int ms)
+{
+    withState([ms](State &s) { s.restartDelayMs = qMax(0, ms); });
 }
 
 void SimulatedModule::setHangUpAfterFrames(int n)

@@ -65,6 +65,9 @@ public:
     // hears nothing; then it serves again with the state it had.
     void setRestartOnSave(bool restart);
     void setRestartMs(int ms);
+    // The restart begins this long after save-and-restart (default 0); until then the module
+    // answers as usual.
+    void setRestartDelayMs(int ms);
     int restartCount() const; // restarts so far
     // The n-th intact frame from now is taken in (a write applied) but not answered: the line
     // hangs up instead, as when an adapter is pulled mid-exchange. 0: never.

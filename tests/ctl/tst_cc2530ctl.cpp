@@ -6,9 +6,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <csignal>
@@ -102,6 +104,8 @@ private Q_SLOTS:
     void unknownByteIsNoValue();
     void silentModuleIsALinkFailure();
     void hangUpMidRestoreListsWhatWasVerified();
+    void lateModuleIsRestored_data();
+    void lateModuleIsRestored();
     void stoppedRestoreTellsTheTruth_data();
     void stoppedRestoreTellsTheTruth();
     void saveWaitsForTheRestart_data();
@@ -316,6 +320,31 @@ void tst_Cc2530Ctl::hangUpMidRestoreListsWhatWasVerified()
     QVERIFY(!run.out.contains(": written and verified"));
 }
 
+void tst_Cc2530Ctl::lateModuleIsRestored_data()
+{
+    QTest::addColumn<int>("delayMs");
+
+    QTest::newRow("80 ms") << 80;
+    QTest::newRow("180 ms") << 180;
+    QTest::newRow("250 ms") << 250;
+}
+
+// A module that answers every frame late (storing in flash): late answers land on the purge
+// before the next write, and answers queue up behind each other.
+void tst_Cc2530Ctl::lateModuleIsRestored()
+{
+    QFETCH(int, delayMs);
+
+    const QString backup = m_dir.filePath(QStringLiteral("a.json"));
+    QCOMPARE(ctl({ "backup", m_a->devicePath(), backup }).exitCode, 0);
+    m_b->changeEveryParameter();
+    m_b->setReplyDelayMs(delayMs);
+    const Run run = ctl({ "restore", m_b->devicePath(), backup });
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains("\n30 written and verified, 0 unchanged, 0 failed, 0 sent"),
+             qPrintable(run.out));
+}
+
 void tst_Cc2530Ctl::stoppedRestoreTellsTheTruth_data()
 {
     QTest::addColumn<int>("signalNumber"); // 0: the line hangs up instead
@@ -391,22 +420,44 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart_data()
 {
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("delayMs"); // from save-and-restart to the restart
+    QTest::addColumn<int>("lostAtMs"); // the line hangs up this long after the save (0: never)
 
-    QTest::newRow("a change") << "channel=20"
-                              << "channel: written and verified";
+    const QString changed = QStringLiteral("channel: written and verified");
+    QTest::newRow("a change") << "channel=20" << changed << 0 << 0;
     QTest::newRow("nothing to write") << "shortAddress=0009"
-                                      << "nothing written: the module already holds";
+                                      << "nothing written: the module already holds" << 0 << 0;
+    QTest::newRow("answers reads before it restarts") << "channel=20" << changed << 1500 << 0;
+    QTest::newRow("line lost while waiting") << "channel=20" << changed << 1500 << 1250;
 }
 
 void tst_Cc2530Ctl::saveWaitsForTheRestart()
 {
     QFETCH(QString, setting);
     QFETCH(QString, line);
+    QFETCH(int, delayMs);
+    QFETCH(int, lostAtMs);
 
+    constexpr int RestartMs = 500;
     m_b->setRestartOnSave(true);
-    m_b->setRestartMs(500);
+    m_b->setRestartMs(RestartMs);
+    m_b->setRestartDelayMs(delayMs);
+    if (lostAtMs > 0) {
+        connect(
+                m_b.get(), &SimulatedModule::frameReceived, m_b.get(),
+                [this, lostAtMs](const QByteArray &frame) {
+                    if (frame == ModuleCommand::saveAndRestartFrame()) // in the line's thread
+                        QTimer::singleShot(lostAtMs, [this] { m_b->hangUp(); });
+                },
+                Qt::DirectConnection);
+    }
     const Run run = ctl({ "set", m_b->devicePath(), setting, "--save" });
-    QCOMPARE(run.exitCode, 0);
+    if (lostAtMs > 0) {
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains("line was lost"), qPrintable(run.err));
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(m_b->restartCount(), 1);
     QVERIFY(m_b->received().endsWith(ReadRequest));
     // Each step said, in order.
@@ -414,6 +465,9 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart()
     const qsizetype saved = run.out.indexOf("save-and-restart sent");
     const qsizetype again = run.out.indexOf("the module answered again after");
     QVERIFY2(said >= 0 && saved >= 0 && again > saved, qPrintable(run.out));
+    // By a read answered after the restart; the wait begins after the save's gap of 100 ms.
+    const auto afterMs = QRegularExpression("again after (\\d+) ms").match(run.out).captured(1);
+    QVERIFY2(afterMs.toInt() >= delayMs + RestartMs - 150, qPrintable(run.out));
 }
 
 void tst_Cc2530Ctl::sendMarksFrames()

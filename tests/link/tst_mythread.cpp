@@ -2,10 +2,13 @@
 #include "mythread.h"
 #include "simulatedmodule.h"
 
+#include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -85,9 +88,11 @@ private Q_SLOTS:
     void frameSubmittedDuringExchangesIsSentOnceWhole();
     void closedConnectionLeavesNoBytesBehind();
     void unaskedDataIsDeliveredAtOnce();
+    void slowWindowGetsEachDeliveryWhole();
     void streamIsDeliveredWithoutLossInCappedDeliveries();
     void stopWhileWaitingForReply();
     void hangUpEndsTheRun();
+    void answerPurgedBeforeItsReadIsNoLoss();
     void failedOpenEndsTheRunWithReason();
     void reopenAfterStop();
     void permissionDeniedNamesTheGroup();
@@ -95,6 +100,7 @@ private Q_SLOTS:
 
 private:
     void openWorker(Program variant);
+    void openWorker(const LinkSettings &settings);
     void send(const QByteArray &bytes);
 
     std::unique_ptr<SimulatedModule> m_module;
@@ -118,7 +124,12 @@ void tst_MyThread::cleanup()
 
 void tst_MyThread::openWorker(Program variant)
 {
-    m_worker = std::make_unique<MyThread>(settingsOf(variant));
+    openWorker(settingsOf(variant));
+}
+
+void tst_MyThread::openWorker(const LinkSettings &settings)
+{
+    m_worker = std::make_unique<MyThread>(settings);
     m_receiver = std::make_unique<Receiver>(*m_worker);
     m_worker->setComName(m_module->devicePath());
     m_worker->start();
@@ -276,11 +287,7 @@ void tst_MyThread::frameSubmittedDuringExchangesIsSentOnceWhole()
 {
     LinkSettings settings = LinkSettings::nodeConfig();
     settings.replyEnd = std::make_shared<FrameReplyEnd>();
-    m_worker = std::make_unique<MyThread>(settings);
-    m_receiver = std::make_unique<Receiver>(*m_worker);
-    m_worker->setComName(m_module->devicePath());
-    m_worker->start();
-    QTRY_VERIFY(m_receiver->opened);
+    openWorker(settings);
 
     // Fifty writes of different items, submitted while the worker is busy with the previous.
     QByteArray expected;
@@ -330,6 +337,23 @@ void tst_MyThread::unaskedDataIsDeliveredAtOnce()
     QCOMPARE(m_receiver->deliveries.first().bytes, report);
 }
 
+void tst_MyThread::slowWindowGetsEachDeliveryWhole()
+{
+    openWorker(Program::Node);
+    const QByteArray report = QByteArray::fromHex("01 02 0B 34 12 05 D2 C8");
+    m_module->sendUnasked(report);
+    // The window thread is busy: the burst is announced, then a reply begins before the
+    // window has taken the burst.
+    QThread::msleep(100);
+    send(ModuleCommand::readDeviceInfoFrame());
+    QThread::msleep(100);
+    QTRY_COMPARE(m_receiver->deliveries.size(), 2);
+    QCOMPARE(int(m_receiver->deliveries.at(0).kind), int(Receiver::Other));
+    QCOMPARE(m_receiver->deliveries.at(0).bytes.toHex(' '), report.toHex(' '));
+    QCOMPARE(int(m_receiver->deliveries.at(1).kind), int(Receiver::Reply));
+    QCOMPARE(m_receiver->deliveries.at(1).bytes, m_module->deviceInfoReply());
+}
+
 void tst_MyThread::streamIsDeliveredWithoutLossInCappedDeliveries()
 {
     openWorker(Program::Remote);
@@ -370,6 +394,32 @@ void tst_MyThread::hangUpEndsTheRun()
     QTRY_VERIFY(!m_receiver->lost.isEmpty());
     QVERIFY(m_worker->wait(2000));
     QVERIFY(!m_worker->comOpened());
+}
+
+// The answer to a write comes after its exchange has ended, together with the next
+// submission; the purge before the next write takes it, and the read it woke finds nothing.
+void tst_MyThread::answerPurgedBeforeItsReadIsNoLoss()
+{
+    LinkSettings settings = LinkSettings::nodeConfig();
+    settings.replyEnd = std::make_shared<FrameReplyEnd>([](QByteArrayView) { return 50; });
+    m_module->setReplyDelayMs(100);
+    openWorker(settings);
+    const QByteArray first = ModuleCommand::nvWriteFrame(0x0500, 0, QByteArray(1, 1));
+    const QByteArray second = ModuleCommand::nvWriteFrame(0x0501, 0, QByteArray(1, 2));
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
+    send(first);
+    QVERIFY(exchanges.wait());
+    // The worker is held until the answer is in; the submission made meanwhile comes first.
+    QSemaphore held;
+    QMetaObject::invokeMethod(m_worker->eventDispatcher(), [&held] {
+        held.release();
+        QThread::msleep(150);
+    });
+    held.acquire();
+    send(second);
+    QVERIFY2(exchanges.wait(), qPrintable(m_receiver->lost));
+    QCOMPARE(m_module->received(), first + second);
+    QVERIFY(m_worker->comOpened());
 }
 
 void tst_MyThread::failedOpenEndsTheRunWithReason()

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -301,41 +302,75 @@ void tst_NodeConfigProfiles::ignoredItemIsNamed()
 
 void tst_NodeConfigProfiles::interruptedImport_data()
 {
+    QTest::addColumn<QString>("moment");
     QTest::addColumn<bool>("hangUp"); // else the close button
+    QTest::addColumn<QString>("said");
 
-    QTest::newRow("line lost") << true;
-    QTest::newRow("port closed") << false;
+    const QString after = QStringLiteral("导入中断：已发送 %1/%2 项，未校验");
+    const QString afterThree = after.arg(3).arg(EveryParameter);
+    const QString nothing = QStringLiteral("导入中断：未写入");
+    QTest::newRow("line lost while writing") << "writing" << true << afterThree;
+    QTest::newRow("port closed while writing") << "writing" << false << afterThree;
+    // The window hears of the loss only after it has submitted the fifth write.
+    QTest::newRow("line lost, window lagging")
+            << "lagging" << true << after.arg(4).arg(EveryParameter);
+    QTest::newRow("line lost during the review") << "review" << true << nothing;
+    QTest::newRow("line lost while the file is chosen") << "choosing" << true << nothing;
 }
 
 void tst_NodeConfigProfiles::interruptedImport()
 {
+    QFETCH(QString, moment);
     QFETCH(bool, hangUp);
+    QFETCH(QString, said);
 
     SimulatedModule b;
-    QVERIFY(b.start());
+    SimulatedModule next;
+    QVERIFY(b.start() && next.start());
     const QString path = saveProfileOf(b);
     b.changeEveryParameter();
 
     QVERIFY(openPort(b.devicePath()));
-    DifferencesDialog *dialog = startImport(path);
-    QVERIFY(dialog);
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")),
-                      Qt::LeftButton);
-    QTRY_VERIFY(status().startsWith(QStringLiteral("正在写入 3/")));
-    if (hangUp)
-        b.hangUp();
-    else
-        clickOpenButton();
+    if (moment == "choosing") {
+        window->setProfileFileChoosers({}, [&](QWidget *, const QString &) {
+            b.hangUp();
+            return QTest::qWaitFor([&] { return buttonText() == Closed; }) ? path : QString();
+        });
+        click("importProfile");
+    } else {
+        DifferencesDialog *dialog = startImport(path);
+        QVERIFY(dialog);
+        if (moment != "review") {
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")),
+                              Qt::LeftButton);
+            QTRY_VERIFY(status().startsWith(QStringLiteral("正在写入 3/")));
+        }
+        if (moment == "lagging") {
+            // Busy: the fourth exchange ends (300 ms after the answer), then the line drops.
+            QThread::msleep(1000);
+            b.hangUp();
+            QThread::msleep(300);
+        } else if (hangUp) {
+            b.hangUp();
+        } else {
+            clickOpenButton();
+        }
+    }
     QTRY_COMPARE(buttonText(), Closed);
-    const QString said = QStringLiteral("导入中断：已发送 3/%1 项，未校验").arg(EveryParameter);
     QVERIFY2(hangUp ? status().endsWith(QStringLiteral("；") + said) : status() == said,
              qPrintable(status()));
+    QVERIFY(!window->findChild<DifferencesDialog *>());
     // Closed and truthful: the fields are empty, and usable again at the next open.
     QCOMPARE(child<QComboBox>("NodeType")->currentIndex(), 0);
     QVERIFY(!child<QComboBox>("NodeType")->testAttribute(Qt::WA_ForceDisabled));
     QVERIFY(!child<QPushButton>("importProfile")->isEnabled());
     QTest::qWait(500);
     QVERIFY(status().contains(said));
+
+    // Nothing of the import reaches the module opened next.
+    QVERIFY(openPort(next.devicePath()));
+    QTest::qWait(400);
+    QCOMPARE(next.received().toHex(' '), QByteArray());
 }
 
 QTEST_MAIN(tst_NodeConfigProfiles)
