@@ -123,6 +123,10 @@ int main(int argc, char *argv[])
               QStringLiteral("Take in the N-th frame (a write is applied) but hang up instead of "
                              "answering it, then exit."),
               QStringLiteral("N") },
+            { QStringLiteral("late-frame"),
+              QStringLiteral("MS ms after answering a command for a remote node, send an unasked "
+                             "frame of our own: 41, the command code and the node's address."),
+              QStringLiteral("MS") },
             { QStringLiteral("print-path-to"),
               QStringLiteral("Write the device path to FILE once the line is ready."),
               QStringLiteral("FILE") },
@@ -182,6 +186,9 @@ int main(int argc, char *argv[])
     const int hangUpAfterFrames = parser.isSet(QStringLiteral("hangup-after-frames"))
             ? intValue(parser, QStringLiteral("hangup-after-frames"), 1)
             : 0;
+    const int lateFrameMs = parser.isSet(QStringLiteral("late-frame"))
+            ? intValue(parser, QStringLiteral("late-frame"), 1)
+            : 0;
     const QString pathFile = parser.value(QStringLiteral("print-path-to"));
 
     if (!installSignalHandlers())
@@ -205,6 +212,7 @@ int main(int argc, char *argv[])
     module.setRestartOnSave(restartOnSave);
     module.setRestartMs(restartMs);
     module.setHangUpAfterFrames(hangUpAfterFrames);
+    module.setLateFrameMs(lateFrameMs);
     if (!module.start()) {
         printError(QStringLiteral("Cannot open a pseudo-terminal"));
         return 1;
@@ -216,6 +224,12 @@ int main(int argc, char *argv[])
     QObject::connect(&module, &SimulatedModule::bytesReceived, &app, [](const QByteArray &chunk) {
         printLine(QStringLiteral("<- ") + HexText::spaced(chunk).trimmed());
     });
+
+    // The remote commands it takes, each answered with a short frame of our own choice.
+    QObject::connect(
+            &module, &SimulatedModule::remoteFrameReceived, &app, [](const QByteArray &frame) {
+                printLine(QStringLiteral("remote command: ") + HexText::spaced(frame).trimmed());
+            });
 
     QObject::connect(&module, &SimulatedModule::hungUp, &app, [&app] {
         printLine(QStringLiteral("Line hung up"));
