@@ -16,6 +16,11 @@ struct Options
     bool dryRun = false;
     QStringList sets; // KEY=VALUE, in the order given
     int gapMs = 100;
+    // remote, monitor
+    QString to; // --to ADDRESSES
+    bool toSet = false;
+    qint32 baud = 38400;
+    int listenMs = 0;
 };
 
 int portsCommand(const Options &options);
@@ -25,5 +30,7 @@ int diffCommand(const Options &options);
 int restoreCommand(const Options &options);
 int setCommand(const Options &options);
 int sendCommand(const Options &options);
+int remoteCommand(const Options &options);
+int monitorCommand(const Options &options);
 
 } // namespace Ctl
