@@ -122,15 +122,8 @@ std::optional<QList<Target>> plan(const Options &options)
     } else if (row && !options.toSet) {
         error = QStringLiteral("%1 needs --to ADDRESSES, as --to 0001 or --to 0001-0005")
                         .arg(options.arguments.value(1));
-    } else if (row && options.to.startsWith(u'@')) {
-        const auto ledger = Remote::parseLedgerSpec(options.to, &error);
-        if (ledger) {
-            error = QStringLiteral("--to %1: reading a provisioning ledger is not available in "
-                                   "this build")
-                            .arg(options.to);
-        }
     } else if (row) {
-        addresses = Remote::parseAddresses(options.to, &error);
+        addresses = Remote::parseTargets(options.to, &error);
     }
     if (!addresses) {
         Console::err(error);

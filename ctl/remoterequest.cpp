@@ -2,6 +2,7 @@
 
 #include "catalogue.h"
 #include "hextext.h"
+#include "ledger.h"
 
 #include <QRegularExpression>
 
@@ -218,6 +219,33 @@ std::optional<RemoteFrame::Selection> writeParameter(const QStringList &args, QS
     return RemoteFrame::selection(Command::WriteParameter, {}, key, -1, {}, *value);
 }
 
+// Addresses in the order first given, each once.
+class AddressList
+{
+public:
+    void add(quint16 address)
+    {
+        if (!m_seen[address])
+            m_list << address;
+        m_seen[address] = true;
+    }
+    QList<quint16> list() const { return m_list; }
+
+private:
+    QList<quint16> m_list;
+    std::vector<bool> m_seen = std::vector<bool>(0x10000, false);
+};
+
+// Four hex digits; blanks are left out.
+std::optional<quint16> shortAddress(QString text)
+{
+    static const QRegularExpression address(QStringLiteral("^[0-9A-Fa-f]{4}$"));
+    text.remove(u' ');
+    if (!address.match(text).hasMatch())
+        return std::nullopt;
+    return quint16(text.toUInt(nullptr, 16));
+}
+
 } // namespace
 
 std::optional<RemoteFrame::Selection> parseCommand(const QStringList &words, QString *error)
@@ -305,18 +333,14 @@ bool takesAddress(const RemoteFrame::Selection &row)
 
 std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error)
 {
-    static const QRegularExpression address(QStringLiteral("^[0-9A-Fa-f]{4}$"));
-    const auto parse = [error](QString one) -> std::optional<quint16> {
-        one.remove(u' ');
-        if (!address.match(one).hasMatch()) {
+    const auto parse = [error](const QString &one) {
+        const auto address = shortAddress(one);
+        if (!address)
             *error = QStringLiteral("--to: \"%1\" is not a short address (4 hex digits, as 0001)")
-                             .arg(one);
-            return std::nullopt;
-        }
-        return quint16(one.toUInt(nullptr, 16));
+                             .arg(one.trimmed());
+        return address;
     };
-    QList<quint16> addresses;
-    std::vector<bool> seen(0x10000, false);
+    AddressList addresses;
     const QStringList entries = text.split(u',');
     for (const QString &entry : entries) {
         const QStringList ends = entry.trimmed().split(u'-');
@@ -333,13 +357,10 @@ std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error
             *error = QStringLiteral("--to: the range %1 runs backwards").arg(entry.trimmed());
             return std::nullopt;
         }
-        for (int a = *first; a <= *last; ++a) {
-            if (!seen[size_t(a)])
-                addresses << quint16(a);
-            seen[size_t(a)] = true;
-        }
+        for (int a = *first; a <= *last; ++a)
+            addresses.add(quint16(a));
     }
-    return addresses;
+    return addresses.list();
 }
 
 std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error)
@@ -363,6 +384,58 @@ std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error)
         return std::nullopt;
     }
     return spec;
+}
+
+std::optional<QList<quint16>> parseTargets(const QString &text, QString *error)
+{
+    if (!text.startsWith(u'@'))
+        return parseAddresses(text, error);
+    const auto spec = parseLedgerSpec(text, error);
+    if (!spec)
+        return std::nullopt;
+    const auto ledger = Ledger::load(spec->path, error);
+    if (!ledger) {
+        *error = QStringLiteral("--to: cannot read the ledger %1: %2").arg(spec->path, *error);
+        return std::nullopt;
+    }
+    const QString address = QStringLiteral("shortAddress");
+    for (const QString &column : { address, spec->key }) {
+        if (!column.isEmpty() && !ledger->columns().contains(column)) {
+            *error = QStringLiteral("--to: the ledger %1 has no column %2 (columns: %3)")
+                             .arg(spec->path, column, ledger->columns().join(QStringLiteral(", ")));
+            return std::nullopt;
+        }
+    }
+    QList<qsizetype> rows;
+    for (qsizetype row = 0; row < ledger->rowCount(); ++row)
+        rows << row;
+    if (!spec->key.isEmpty())
+        rows = ledger->rowsWhere(spec->key, spec->value);
+    AddressList addresses;
+    for (const qsizetype row : std::as_const(rows)) {
+        const QString value = ledger->value(row, address);
+        if (value.isEmpty())
+            continue;
+        const auto parsed = shortAddress(value);
+        if (!parsed) {
+            *error = QStringLiteral("--to: the ledger %1, row %2: shortAddress \"%3\" is not 4 "
+                                    "hex digits")
+                             .arg(spec->path)
+                             .arg(Ledger::rowNumber(row))
+                             .arg(value);
+            return std::nullopt;
+        }
+        addresses.add(*parsed);
+    }
+    if (addresses.list().isEmpty()) {
+        *error = QStringLiteral("--to: no row of the ledger %1 has a shortAddress%2")
+                         .arg(spec->path,
+                              spec->key.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(" and %1 %2").arg(spec->key, spec->value));
+        return std::nullopt;
+    }
+    return addresses.list();
 }
 
 std::optional<QByteArray> frameFor(const RemoteFrame::Selection &row,

@@ -33,6 +33,10 @@ struct LedgerSpec
 };
 std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error);
 
+// The --to value: addresses and ranges, or the shortAddress of every row of a ledger that the
+// filter keeps (rows without one are left out), in file order, each once.
+std::optional<QList<quint16>> parseTargets(const QString &text, QString *error);
+
 // The finished frame for one address (none for the node scan); refused when its payload would
 // exceed 255 bytes.
 std::optional<QByteArray> frameFor(const RemoteFrame::Selection &row,

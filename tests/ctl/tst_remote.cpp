@@ -4,6 +4,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -70,6 +71,8 @@ private Q_SLOTS:
     void listenCatchesLateFrames();
     void ledgerSpec_data();
     void ledgerSpec();
+    void ledgerRowsAreTheTargets_data();
+    void ledgerRowsAreTheTargets();
     void monitorShowsStreamWhole();
     void hangUpIsALinkFailure_data();
     void hangUpIsALinkFailure();
@@ -284,6 +287,48 @@ void tst_Remote::ledgerSpec()
         QCOMPARE(QStringList({ spec->path, spec->key, spec->value }).join(u'|'), parsed);
     else
         QVERIFY2(error.contains(parsed), qPrintable(error));
+}
+
+void tst_Remote::ledgerRowsAreTheTargets_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("printed"); // the addresses; or the refusal
+
+    QTest::newRow("every row") << ""
+                               << "0003 0001 0002";
+    QTest::newRow("routers") << ":nodeType=router"
+                             << "0003 0002";
+    QTest::newRow("no such row") << ":nodeType=coordinator"
+                                 << "no row of the ledger";
+    QTest::newRow("no such column") << ":nodeTyp=router"
+                                    << "no column nodeTyp";
+}
+
+// As a spreadsheet writes it: byte-order mark, CRLF, quoted fields, its own column order; a row
+// without an address, an address given twice.
+void tst_Remote::ledgerRowsAreTheTargets()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, printed);
+
+    QTemporaryDir dir;
+    QFile ledger(dir.filePath(QStringLiteral("nodes.csv")));
+    QVERIFY(ledger.open(QIODevice::WriteOnly));
+    ledger.write("\xEF\xBB\xBFnodeType,mac,shortAddress,status,port,time\r\n"
+                 "router,00124B0000000001,0003,ok,/dev/ttyUSB0,\r\n"
+                 "enddevice,00124B0000000002,0001,ok,,\r\n"
+                 "\"Router\",\"00124B0000000003\",\"0002\",ok,,\r\n"
+                 "router,00124B0000000004,,failed,,\r\n"
+                 "router,00124B0000000005,0003,ok,,\r\n");
+    ledger.close();
+    CtlRun run({ "remote", m_module->devicePath(), "restart", "--dry-run", "--to",
+                 "@" + ledger.fileName() + filter });
+    const bool refused = !printed.at(0).isDigit();
+    QCOMPARE(run.finish(), refused ? 1 : 0);
+    QStringList addresses;
+    for (const QString &line : run.out().split(u'\n', Qt::SkipEmptyParts))
+        addresses << line.left(4);
+    QVERIFY2((refused ? run.err() : addresses.join(u' ')).contains(printed), qPrintable(run.err()));
 }
 
 // Frames of every length up to 40 bytes and one with a bad check byte, in 16-byte pieces that
