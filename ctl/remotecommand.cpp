@@ -40,30 +40,49 @@ public:
     {
     }
 
-    void sent(const QString &address, QByteArrayView frame)
+    void sent(const QString &address, QByteArrayView frame) const
     {
-        print(address, QStringLiteral("sent"), QStringLiteral("->"), frame, nullptr);
+        Console::out(
+                line(now(), address, QStringLiteral("sent"), QStringLiteral("->"), frame, nullptr));
     }
-    void received(const QString &address, Segment::Kind kind, QByteArrayView bytes)
+    void received(const QString &address, Segment::Kind kind, QByteArrayView bytes) const
     {
-        static const char *const Kinds[] = { "intact", "bad check byte", "cut short", "bytes" };
-        print(address, QStringLiteral("received"), QStringLiteral("<-"), bytes, Kinds[kind]);
+        Console::out(received(now(), address, kind, bytes));
     }
-    void received(const QString &address, const QList<FrameStream::Piece> &pieces)
+    // The pieces of one delivery: one time, one write.
+    void received(const QString &address, const QList<FrameStream::Piece> &pieces) const
     {
+        if (pieces.isEmpty())
+            return;
+        const QString time = now();
+        QStringList lines;
         for (const FrameStream::Piece &piece : pieces)
-            received(address, piece.kind, piece.bytes);
+            lines << received(time, address, piece.kind, piece.bytes);
+        Console::out(lines.join(u'\n'));
     }
-    void noReply(const QString &address)
+    void noReply(const QString &address) const
     {
-        print(address, QStringLiteral("no reply"), QStringLiteral("no reply"), {}, nullptr);
+        Console::out(line(now(), address, QStringLiteral("no reply"), QStringLiteral("no reply"),
+                          {}, nullptr));
     }
 
 private:
-    void print(const QString &address, const QString &event, const QString &arrow,
-               QByteArrayView bytes, const char *kind) const
+    static QString now()
     {
-        const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+        const QTime time = QTime::currentTime();
+        return QString::asprintf("%02d:%02d:%02d.%03d", time.hour(), time.minute(), time.second(),
+                                 time.msec());
+    }
+    QString received(const QString &time, const QString &address, Segment::Kind kind,
+                     QByteArrayView bytes) const
+    {
+        static const char *const Kinds[] = { "intact", "bad check byte", "cut short", "bytes" };
+        return line(time, address, QStringLiteral("received"), QStringLiteral("<-"), bytes,
+                    Kinds[kind]);
+    }
+    QString line(const QString &time, const QString &address, const QString &event,
+                 const QString &arrow, QByteArrayView bytes, const char *kind) const
+    {
         const QString hex = HexText::spaced(bytes).trimmed();
         if (m_json) {
             QJsonObject line { { QStringLiteral("time"), time },
@@ -75,8 +94,7 @@ private:
                 line.insert(QStringLiteral("bytes"), hex);
             if (kind)
                 line.insert(QStringLiteral("kind"), QLatin1String(kind));
-            Console::out(compact(line));
-            return;
+            return compact(line);
         }
         QString text = time;
         if (m_addressed)
@@ -85,8 +103,8 @@ private:
         if (!hex.isEmpty())
             text += u' ' + hex;
         if (kind)
-            text += QStringLiteral(" [%1]").arg(QLatin1String(kind));
-        Console::out(text);
+            text += QStringLiteral(" [") + QLatin1String(kind) + u']';
+        return text;
     }
 
     const bool m_json;
