@@ -165,7 +165,7 @@ std::optional<RemoteFrame::Selection> writeIo(const QStringList &args, QString *
     const auto pin = pinIndex(pins, args.at(1), error);
     if (!pin)
         return std::nullopt;
-    const QString pinName = pins.at(*pin);
+    const QString &pinName = pins.at(*pin);
     const QStringList offered = functionWords(pinName);
     const int function = indexIgnoringCase(offered, args.at(2));
     if (function >= 0) {
