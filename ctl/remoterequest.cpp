@@ -77,10 +77,20 @@ QStringList keyNames(int from)
     return names;
 }
 
+// The known word that begins with word, or else the nearest by edit distance.
+QString nearest(const QString &word, const QStringList &known)
+{
+    for (const QString &candidate : known) {
+        if (!word.isEmpty() && candidate.startsWith(word, Qt::CaseInsensitive))
+            return candidate;
+    }
+    return ProfileCatalogue::closest(word, known);
+}
+
 QString unknown(const QString &what, const QString &word, const QStringList &known)
 {
     return QStringLiteral("unknown %1 \"%2\"; did you mean %3?")
-            .arg(what, word, ProfileCatalogue::closest(word, known));
+            .arg(what, word, nearest(word, known));
 }
 
 int indexIgnoringCase(const QStringList &list, const QString &word)
@@ -172,10 +182,11 @@ std::optional<RemoteFrame::Selection> writeIo(const QStringList &args, QString *
         return RemoteFrame::selection(Command::WriteParameter, {}, IoKey, *pin,
                                       RemoteCatalogue::pinFunctions(pinName).at(function));
     }
+    // Every function a profile knows for a pin, also those no remote pin offers.
     QStringList every;
-    for (const QString &p : pins) {
-        for (const QString &word : functionWords(p)) {
-            if (!every.contains(word))
+    for (const ProfileCatalogue::Entry &entry : ProfileCatalogue::entries()) {
+        for (const QString &word : entry.values) {
+            if (entry.write == ProfileCatalogue::Write::Pin && !every.contains(word))
                 every << word;
         }
     }
@@ -204,7 +215,7 @@ std::optional<RemoteFrame::Selection> writeParameter(const QStringList &args, QS
         if (choice < 0) {
             *error = QStringLiteral("%1: \"%2\" is not one of %3; did you mean %4?")
                              .arg(name, text, words.join(QStringLiteral(", ")),
-                                  ProfileCatalogue::closest(text, words));
+                                  nearest(text, words));
             return std::nullopt;
         }
         return RemoteFrame::selection(Command::WriteParameter, {}, key, choice);
