@@ -49,12 +49,15 @@ private Q_SLOTS:
     void refusedBeforeAnythingIsSent_data();
     void refusedBeforeAnythingIsSent();
     void watchProvisionsWhatIsPlugged();
+    void unpluggedModuleIsLost();
     void killedStationIsResumed();
 
 private:
     // {P}: the profile, {L}: the ledger, {A} {B} {C}: the modules' ports.
     QStringList arguments(QStringList list) const;
     Run provision(const QStringList &list) const;
+    // A station watching directory, once it watches.
+    bool startWatching(QProcess &station, const QString &directory) const;
     Ledger ledger() const;
     void writeLedger(const QByteArray &csv) const;
     // Every per-unit value of the module's row is what the module holds.
@@ -105,7 +108,7 @@ Ledger tst_Provision::ledger() const
     auto read = Ledger::load(m_dir->filePath(QStringLiteral("ledger.csv")), &error);
     const QStringList faults =
             read ? read->check({ QStringLiteral("shortAddress") }) : QStringList { error };
-    if (!faults.isEmpty())
+    if (!faults.isEmpty() && QFile::exists(m_dir->filePath(QStringLiteral("ledger.csv"))))
         qWarning() << "ledger refused:" << faults;
     return read.value_or(Ledger());
 }
@@ -115,6 +118,16 @@ void tst_Provision::writeLedger(const QByteArray &csv) const
     QFile file(m_dir->filePath(QStringLiteral("ledger.csv")));
     if (!csv.isEmpty() && file.open(QIODevice::WriteOnly))
         file.write(csv);
+}
+
+bool tst_Provision::startWatching(QProcess &station, const QString &directory) const
+{
+    station.start(QStringLiteral(CC2530CTL),
+                  arguments({ "{P}", "--ledger", "{L}", "--assign", "shortAddress=0010..00FF",
+                              "--gap-ms", "50", "--watch", directory }));
+    QByteArray err;
+    return QTest::qWaitFor(
+            [&] { return (err += station.readAllStandardError()).contains("watching"); });
 }
 
 bool tst_Provision::holdsItsRow(int module, const Ledger &ledger) const
@@ -249,11 +262,7 @@ void tst_Provision::watchProvisionsWhatIsPlugged()
     QVERIFY(byId.mkpath(QStringLiteral(".")));
     QVERIFY(QFile::link(m_modules[1]->devicePath(), byId.filePath(QStringLiteral("present"))));
     QProcess station;
-    station.start(QStringLiteral(CC2530CTL),
-                  arguments({ "{P}", "--ledger", "{L}", "--assign", "shortAddress=0010..00FF",
-                              "--watch", byId.path() }));
-    QByteArray err;
-    QTRY_VERIFY((err += station.readAllStandardError()).contains("watching"));
+    QVERIFY(startWatching(station, byId.path()));
 
     const Run second = provision({ "{P}", "--ledger", "{L}", "{B}" });
     QCOMPARE(second.exitCode, 1);
@@ -274,6 +283,30 @@ void tst_Provision::watchProvisionsWhatIsPlugged()
     QVERIFY(run.out.contains("2 verified, 0 failed, 0 refused, 0 lost"));
     QVERIFY(holdsItsRow(0, ledger()) && holdsItsRow(2, ledger()));
     QVERIFY(m_modules[1]->received().isEmpty());
+}
+
+void tst_Provision::unpluggedModuleIsLost()
+{
+    const QDir byId(m_dir->filePath(QStringLiteral("by-id")));
+    QVERIFY(byId.mkpath(QStringLiteral(".")));
+    const QString link = byId.filePath(QStringLiteral("c"));
+    m_modules[2]->setUnansweredWrites(true);
+    std::atomic<int> frames { 0 };
+    connect(
+            m_modules[2].get(), &SimulatedModule::frameReceived, m_modules[2].get(),
+            [&](const QByteArray &) {
+                if (++frames == 3)
+                    QFile::remove(link);
+            },
+            Qt::DirectConnection);
+    QProcess station;
+    QVERIFY(startWatching(station, byId.path()));
+    QVERIFY(QFile::link(m_modules[2]->devicePath(), link));
+    QTRY_COMPARE(ledger().value(ledger().findMac(Macs[2]), QStringLiteral("status")),
+                 QStringLiteral("lost: %1 disappeared").arg(link));
+    ::kill(pid_t(station.processId()), SIGINT);
+    QCOMPARE(finish(station).exitCode, 2);
+    QVERIFY(frames < 10);
 }
 
 void tst_Provision::killedStationIsResumed()
