@@ -41,6 +41,26 @@ Take flag(bool Options::*field)
     };
 }
 
+// An option's value into a text of Options.
+Take value(QString Options::*field)
+{
+    return [field](const QCommandLineParser &parser, const QCommandLineOption &option,
+                   Options &options) {
+        options.*field = parser.value(option);
+        return QString();
+    };
+}
+
+// Every value of a repeated option, in the order given.
+Take values(QStringList Options::*field)
+{
+    return [field](const QCommandLineParser &parser, const QCommandLineOption &option,
+                   Options &options) {
+        options.*field = parser.values(option);
+        return QString();
+    };
+}
+
 const QList<OptionRow> &optionRows()
 {
     static const QList<OptionRow> list {
@@ -55,10 +75,7 @@ const QList<OptionRow> &optionRows()
             QStringLiteral("Override one parameter of the profile, e.g. shortAddress=0002 (may "
                            "be repeated)."),
             QStringLiteral("KEY=VALUE") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.sets = parser.values(option);
-              return QString();
-          } },
+          values(&Options::sets) },
         { Opt::Save,
           { QStringLiteral("save"),
             QStringLiteral("Then save and restart the module, wait for it to answer again and "
@@ -87,29 +104,20 @@ const QList<OptionRow> &optionRows()
             QStringLiteral("The CSV file that records every module: its MAC, its own values, "
                            "status, port and time (made when missing)."),
             QStringLiteral("FILE") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.ledger = parser.value(option);
-              return QString();
-          } },
+          value(&Options::ledger) },
         { Opt::Assign,
           { QStringLiteral("assign"),
             QStringLiteral("Give a module whose row holds no KEY the lowest value in "
                            "FIRST..LAST that no row holds, e.g. shortAddress=0010..00FF (hex "
                            "keys count in hex, numbers in decimal; may be repeated)."),
             QStringLiteral("KEY=FIRST..LAST") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.assigns = parser.values(option);
-              return QString();
-          } },
+          values(&Options::assigns) },
         { Opt::Watch,
           { QStringLiteral("watch"),
             QStringLiteral("Instead of PORT...: provision every serial port that appears in "
                            "DIR (e.g. /dev/serial/by-id) until SIGINT or SIGTERM."),
             QStringLiteral("DIR") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.watch = parser.value(option);
-              return QString();
-          } },
+          value(&Options::watch) },
     };
     return list;
 }
@@ -147,8 +155,9 @@ const char ProvisionDetails[] =
         "  verified             every parameter reads back as wanted\n"
         "  failed: KEY, KEY     these did not read back after the second write\n"
         "  refused: REASON      nothing was written (no free value in a range)\n"
-        "  lost: REASON         the port could not be opened, the module did not answer or\n"
-        "                       the line was lost; nothing after the last read-back counts\n\n"
+        "  lost: REASON         the port could not be opened, the module did not answer\n"
+        "                       or the line was lost; nothing after the last read-back\n"
+        "                       counts\n\n"
         "Prints a line when a module starts and when it ends (PORT MAC KEY=VALUE...: "
         "result), then the counts. The ledger is read as spreadsheets write it and replaced "
         "whole after every module; a second station on it is refused.\n\n"
