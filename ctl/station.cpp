@@ -59,7 +59,6 @@ void ModuleRun::end(Station::Result result, const QString &reason)
 {
     m_event.ended = true;
     m_event.result = result;
-    m_event.reason = reason;
     switch (result) {
     case Station::Result::Verified:
         m_event.status = QStringLiteral("verified");
@@ -173,8 +172,11 @@ void Station::note(const QString &text) const
 
 void Station::provision(const QString &port)
 {
-    if (m_runs.contains(port))
+    // Plugged in again before its last run has ended: once more after it.
+    if (m_runs.contains(port)) {
+        m_again.insert(port);
         return;
+    }
     auto *run = new ModuleRun(*this, port);
     m_runs.insert(port, run);
     connect(run, &QThread::finished, this, [this, run] { ended(run); });
@@ -279,6 +281,8 @@ void Station::ended(ModuleRun *run)
     }
     if (m_report)
         m_report(event);
+    if (m_again.remove(event.port) && m_watch && QFileInfo::exists(event.port))
+        provision(event.port);
     if (m_runs.isEmpty())
         emit idle();
 }

@@ -49,7 +49,6 @@ public:
         bool ended = false;
         Result result = Result::Lost;
         QString status; // as the ledger records it
-        QString reason; // of a refusal or a loss
         int written = 0;
         int unchanged = 0;
         QStringList failed; // "KEY: wanted X, module shows Y"
@@ -119,4 +118,5 @@ private:
     bool m_systemPorts = false; // the watched directory is /dev
     QSet<QString> m_known; // entries there now
     QSet<QString> m_unlisted; // appeared in /dev, not (yet) listed as serial ports
+    QSet<QString> m_again; // ports that came back while their run was still ending
 };
