@@ -8,7 +8,8 @@ LedgerFile::LedgerFile(const QString &path)
     : m_path(path)
     , m_lock(path + QStringLiteral(".lock"))
 {
-    // Held for hours by a watching station: only a lock whose process is gone is stale.
+    // A watching station holds it for hours: only a lock whose process is gone is stale, also
+    // where the file system keeps no native lock on the file.
     m_lock.setStaleLockTime(0);
 }
 
