@@ -187,7 +187,7 @@ qsizetype Ledger::addColumn(const QString &name)
 QString Ledger::value(qsizetype row, const QString &column) const
 {
     const qsizetype c = this->column(column);
-    return c < 0 ? QString() : m_rows.at(row).at(c);
+    return c < 0 || row < 0 || row >= m_rows.size() ? QString() : m_rows.at(row).at(c);
 }
 
 void Ledger::setValue(qsizetype row, const QString &column, const QString &value)

@@ -43,7 +43,7 @@ public:
     qsizetype rowCount() const { return m_rows.size(); }
     // A row as a spreadsheet numbers it: the header is row 1.
     static qsizetype rowNumber(qsizetype row) { return row + 2; }
-    // Empty when the column is missing.
+    // Empty when the column or the row (-1 from findMac) is missing.
     QString value(qsizetype row, const QString &column) const;
     // A missing column is added: a profile key before the status, port and time columns,
     // anything else at the end.
