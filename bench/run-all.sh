@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release) into the folder given as the first argument (default
-# build-bench/) and runs them all, offscreen; prints one markdown table. Takes about 12 minutes;
+# build-bench/) and runs them all, offscreen; prints one markdown table. Takes about 15 minutes;
 # BENCH_QUICK=1 shortens every scenario. The programs' debug output goes to <build>/bench-logs/.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +19,7 @@ echo "Build: Release, $build; load average before the run: $(cut -d' ' -f1-3 /pr
 echo
 echo '| Figure | Program | Measured (median) | Target | Result | Notes |'
 echo '|---|---|---|---|---|---|'
-for program in nodeconfig remoteconfig cc2530ctl station; do
+for program in nodeconfig remoteconfig cc2530ctl station remote; do
     "$build/bench/bench_$program" 2>"$logs/$program.log"
 done
 echo

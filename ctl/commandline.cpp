@@ -3,6 +3,7 @@
 #include "arguments.h"
 #include "commands.h"
 #include "console.h"
+#include "remotecatalogue.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,7 +19,22 @@ namespace {
 constexpr int DefaultGapMs = 100;
 
 // Every option any subcommand takes; a subcommand lists those it offers.
-enum class Opt { Json, Frame, Set, Save, DryRun, GapMs, Ledger, Assign, Watch };
+enum class Opt {
+    Json,
+    Frame,
+    Set,
+    Save,
+    DryRun,
+    GapMs,
+    Ledger,
+    Assign,
+    Watch,
+    To,
+    Baud,
+    PauseMs,
+    ListenMs,
+    PrintOnly,
+};
 
 using Take =
         std::function<QString(const QCommandLineParser &, const QCommandLineOption &, Options &)>;
@@ -58,6 +74,21 @@ Take values(QStringList Options::*field)
                    Options &options) {
         options.*field = parser.values(option);
         return QString();
+    };
+}
+
+// A whole number of milliseconds from 0 to maximum into a field of Options.
+Take milliseconds(int Options::*field, int maximum)
+{
+    return [field, maximum](const QCommandLineParser &parser, const QCommandLineOption &option,
+                            Options &options) {
+        bool ok = false;
+        options.*field = parser.value(option).toInt(&ok);
+        return ok && options.*field >= 0 && options.*field <= maximum
+                ? QString()
+                : QStringLiteral("--%1: expected 0 to %2 milliseconds")
+                          .arg(option.names().constFirst())
+                          .arg(maximum);
     };
 }
 
@@ -118,6 +149,45 @@ const QList<OptionRow> &optionRows()
                            "DIR (e.g. /dev/serial/by-id) until SIGINT or SIGTERM."),
             QStringLiteral("DIR") },
           value(&Options::watch) },
+        { Opt::To,
+          { QStringLiteral("to"),
+            QStringLiteral("The nodes: short addresses and ranges, as 0001,0005-0008 (in this "
+                           "order, each once), or @FILE for every shortAddress of a provisioning "
+                           "ledger, @FILE:KEY=VALUE for those of its rows whose KEY is VALUE."),
+            QStringLiteral("ADDRESSES") },
+          [](const auto &parser, const auto &option, Options &options) {
+              options.toSet = parser.isSet(option);
+              options.to = parser.value(option);
+              return QString();
+          } },
+        { Opt::Baud,
+          { QStringLiteral("baud"),
+            QStringLiteral("The line's baud rate: %1 (default 38400).")
+                    .arg(RemoteCatalogue::baudRates().join(QStringLiteral(", "))),
+            QStringLiteral("RATE"), QStringLiteral("38400") },
+          [](const auto &parser, const auto &option, Options &options) {
+              const QStringList rates = RemoteCatalogue::baudRates();
+              options.baud = parser.value(option).toInt();
+              return rates.contains(parser.value(option))
+                      ? QString()
+                      : QStringLiteral("--baud: expected one of %1")
+                                .arg(rates.join(QStringLiteral(", ")));
+          } },
+        { Opt::PauseMs,
+          { QStringLiteral("gap-ms"),
+            QStringLiteral("Pause after each node's reply before the next frame (default 0)."),
+            QStringLiteral("MS"), QStringLiteral("0") },
+          milliseconds(&Options::gapMs, 3600000) },
+        { Opt::ListenMs,
+          { QStringLiteral("listen"),
+            QStringLiteral("After the last frame, go on printing what comes for MS more "
+                           "(node-scan results, late replies)."),
+            QStringLiteral("MS"), QStringLiteral("0") },
+          milliseconds(&Options::listenMs, 86400000) },
+        { Opt::PrintOnly,
+          { QStringLiteral("dry-run"),
+            QStringLiteral("Print the frames, one line per node; open nothing, send nothing.") },
+          flag(&Options::dryRun) },
     };
     return list;
 }
@@ -169,6 +239,58 @@ const char ProvisionDetails[] =
         "refused or failed; 2 a port could not be opened, a module did not answer, a line "
         "was lost or the ledger could not be written; with PORT... 130 or 143 after SIGINT or "
         "SIGTERM (the modules in progress are finished first).";
+
+const char RemoteDetails[] =
+        "COMMAND and its arguments, as the remote window's commands:\n"
+        "  write KEY VALUE          a parameter, KEY and VALUE below\n"
+        "  write io PIN FUNCTION    a pin's function: none, switch-input,\n"
+        "                           level-output, pwm-output, 4-20ma-input,\n"
+        "                           0-5v-input, ds18b20, as far as the pin offers it\n"
+        "  read KEY                 KEY, or io (the pin functions' item, offset 0)\n"
+        "  erase                    erase the network information\n"
+        "  level PIN high|low       level output\n"
+        "  pwm PIN DUTY             PWM output; PIN one of PM1 PM2 PM3 PM4, DUTY hex\n"
+        "  serial HEX               serial data\n"
+        "  restart                  remote restart\n"
+        "  collect                  data collection\n"
+        "  scan-start, scan-stop    the node scan, to the attached module: no --to\n"
+        "PIN is one of PM1 PM2 AD1 AD2 AD3 AD4 PM3 PM4.\n\n"
+        "KEY and VALUE: nodeType coordinator|router|enddevice; channel 11 to 26; sleepMode "
+        "auto|io; uartBaudRate 9600|19200|38400|57600|115200; uartParity none|odd|even; "
+        "uartStopBits 1|2; pwmDivider 1|8|32|128; workMode transparent|api|modbus|digiapi. "
+        "These take hex digits, sent in the order written, as the window sends them: panId, "
+        "shortAddress, destinationAddress, autoSendTime (4 digits), extendedPanId (16), "
+        "pwmFrequency (8: the frequency in Hz, most significant first; not 0), txPower, "
+        "sleepCycle, workTime, uartTimeout (2). Blanks between byte pairs are allowed.\n\n"
+        "Each frame is the one the remote window builds for the same choices. One exchange per "
+        "node, in order: the first reply byte within 1000 ms, the reply ends after 300 ms of "
+        "silence. Everything is checked before the port is opened.\n\n"
+        "Prints one line per event, the time of day to the millisecond first:\n"
+        "  TIME ADDRESS -> FE ..            a frame sent\n"
+        "  TIME ADDRESS <- FE .. [intact]   what came back, cut by the frame rule, a\n"
+        "                                   line a piece: [intact], [bad check byte],\n"
+        "                                   [cut short], or [bytes] for no frame\n"
+        "  TIME ADDRESS no reply            nothing within 1000 ms\n"
+        "ADDRESS is \"-\" for the node scan and for bytes that come between exchanges. The "
+        "module's replies to remote commands are printed, not interpreted. --json: one JSON "
+        "object per line with time, address, event (sent, received, no reply), bytes and "
+        "kind. --dry-run prints ADDRESS and the frame.\n\n"
+        "Exit codes: 0 every frame sent; 1 refused input (an unknown command, key, word or "
+        "pin, a function the pin does not offer, wrong hex, a bad address or range, an "
+        "unreadable ledger, a frame longer than 255 payload bytes: nothing is sent); 2 the "
+        "port could not be opened, or the line was lost (the lines until then are printed).";
+
+const char MonitorDetails[] =
+        "Prints one line per piece of what the module sends, cut by the frame rule, as the "
+        "remote window's log receives it:\n"
+        "  TIME <- FE .. [intact]\n"
+        "with [bad check byte], [cut short] or [bytes] for what is no intact frame; a frame "
+        "that arrives in several deliveries is one line. The time of day is to the "
+        "millisecond; each line is written as it comes. --json: one JSON object per line with "
+        "time, event, bytes and kind.\n\n"
+        "SIGINT or SIGTERM ends it: what is held back is printed, and it exits 0.\n\n"
+        "Exit codes: 0 ended by SIGINT or SIGTERM; 1 wrong usage, or PORT is not a serial port; "
+        "2 the port could not be opened, or the line was lost.";
 
 // Lines longer than width broken between words; a continuation keeps the line's indent.
 QString wrapped(const QString &text, qsizetype width = 79)
@@ -303,15 +425,36 @@ const QList<Subcommand> &subcommands()
           FileUse::None,
           Refused,
           provisionCommand },
+        { "remote",
+          "PORT COMMAND [ARGUMENT...]",
+          "Send a remote command through the attached module, one frame per node, and print "
+          "what comes back.",
+          RemoteDetails,
+          { Opt::To, Opt::Baud, Opt::PauseMs, Opt::ListenMs, Opt::PrintOnly, Opt::Json },
+          -2,
+          FileUse::None,
+          Refused,
+          remoteCommand },
+        { "monitor",
+          "PORT",
+          "Print everything the attached module sends, until interrupted.",
+          MonitorDetails,
+          { Opt::Baud, Opt::Json },
+          1,
+          FileUse::None,
+          Refused,
+          monitorCommand },
     };
     return list;
 }
 
 QString programHelp()
 {
-    QString text = QStringLiteral("Usage: cc2530ctl SUBCOMMAND [options] [arguments]\n\n"
-                                  "Backs up, restores, clones and verifies the configuration of "
-                                  "a module attached to a serial port.\n\nSubcommands:\n");
+    QString text = QStringLiteral(
+            "Usage: cc2530ctl SUBCOMMAND [options] [arguments]\n\n"
+            "Backs up, restores, clones and verifies the configuration of "
+            "a module attached to a serial port, sends remote commands "
+            "to the nodes of its network and shows what it sends.\n\nSubcommands:\n");
     for (const Subcommand &sub : subcommands())
         text += QStringLiteral("  %1\n      %2\n")
                         .arg(QStringLiteral("%1 %2")
@@ -341,6 +484,11 @@ QString argumentHelp(const QString &name)
         return QStringLiteral("The modules' serial ports, provisioned at once; none with --watch.");
     if (name == QLatin1String("HEX"))
         return QStringLiteral("Bytes in hex digits, blanks allowed, e.g. \"FE 00 21 15 34\".");
+    if (name == QLatin1String("COMMAND"))
+        return QStringLiteral("The remote command: write, read, erase, level, pwm, serial, "
+                              "restart, collect, scan-start or scan-stop.");
+    if (name == QLatin1String("[ARGUMENT...]"))
+        return QStringLiteral("What the command takes (see above).");
     return QStringLiteral("A parameter as a profile names it, e.g. channel=20.");
 }
 

@@ -19,6 +19,11 @@ struct Options
     QString ledger;
     QStringList assigns; // KEY=FIRST..LAST
     QString watch; // a directory
+    // remote, monitor
+    QString to; // --to ADDRESSES
+    bool toSet = false;
+    qint32 baud = 38400;
+    int listenMs = 0;
 };
 
 int portsCommand(const Options &options);
@@ -29,5 +34,7 @@ int restoreCommand(const Options &options);
 int setCommand(const Options &options);
 int sendCommand(const Options &options);
 int provisionCommand(const Options &options);
+int remoteCommand(const Options &options);
+int monitorCommand(const Options &options);
 
 } // namespace Ctl

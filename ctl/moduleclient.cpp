@@ -108,6 +108,27 @@ void ModuleClient::lineLost()
     m_failureText = QStringLiteral("the line was lost (device unplugged or hung up)");
 }
 
+void ModuleClient::setBaudRate(qint32 rate)
+{
+    m_worker.setBaudRate(rate);
+}
+
+void ModuleClient::setUnaskedHandler(std::function<void(const QByteArray &)> handler)
+{
+    if (!m_unasked) {
+        // Each signal's handler takes the oldest delivery, so both are taken in their order;
+        // the reply of an exchange comes with exchangeFinished.
+        QObject::connect(&m_worker, &MyThread::comRecive, &m_worker,
+                         [this] { m_worker.takeRxData(); });
+        QObject::connect(&m_worker, &MyThread::comdelayout, &m_worker, [this] {
+            const QByteArray bytes = m_worker.takeRxData();
+            if (!bytes.isEmpty())
+                m_unasked(bytes);
+        });
+    }
+    m_unasked = std::move(handler);
+}
+
 bool ModuleClient::open(const QString &portName)
 {
     QEventLoop loop;
@@ -149,8 +170,10 @@ std::optional<QByteArray> ModuleClient::exchange(const QByteArray &transmission)
         return std::nullopt;
     m_worker.submit(transmission);
     loop.exec();
-    // The reply came with the exchange; the deliveries of the windows' signals are not read.
-    m_worker.discardRxData();
+    // The reply came with the exchange; the deliveries of the windows' signals are not read
+    // (unless they are taken as they come).
+    if (!m_unasked)
+        m_worker.discardRxData();
     // An answer to a write may be the late answer to the write before: no matter, the
     // read-back proves what the module holds.
     if (reply && transmission != ModuleCommand::readDeviceInfoFrame() && holdsFrame(*reply))
@@ -203,6 +226,28 @@ std::optional<QByteArray> ModuleClient::waitForRestart(int timeoutMs,
             : QStringLiteral("the module went on answering for %1 ms: it did not restart")
                       .arg(timeoutMs);
     return std::nullopt;
+}
+
+bool ModuleClient::wait(int ms)
+{
+    if (!m_worker.isRunning())
+        lineLost();
+    if (m_failure == Failure::LineLost)
+        return false;
+    QEventLoop loop;
+    QObject::connect(&m_worker, &MyThread::comLost, &loop, &QEventLoop::quit);
+    if (ms >= 0)
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    m_waiting = &loop;
+    loop.exec();
+    m_waiting = nullptr;
+    return m_failure != Failure::LineLost;
+}
+
+void ModuleClient::stopWaiting()
+{
+    if (m_waiting)
+        m_waiting->quit();
 }
 
 void ModuleClient::pause(int ms)

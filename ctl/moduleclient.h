@@ -3,6 +3,7 @@
 #include "mythread.h"
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QString>
 
 #include <atomic>
@@ -37,6 +38,14 @@ public:
     static LinkSettings settings(int gapMs,
                                  std::shared_ptr<const std::atomic_bool> answersWrites = {});
 
+    // The line's rate for the open (38400 unless set).
+    void setBaudRate(qint32 rate);
+
+    // Bytes the module sends outside an exchange, delivery by delivery, while the event loop
+    // runs (in exchange() or wait()). Needs settings that signal frame replies apart
+    // (routeFrameReplies); without a handler such bytes are dropped.
+    void setUnaskedHandler(std::function<void(const QByteArray &)> handler);
+
     // False when the port could not be opened; failureText() says why.
     bool open(const QString &portName);
 
@@ -53,6 +62,11 @@ public:
     // the wait with none, no failure.
     std::optional<QByteArray> waitForRestart(int timeoutMs, const std::function<bool()> &stop = {});
 
+    // Lets the event loop run for ms, or until stopWaiting() when ms is negative; a lost line
+    // ends the wait. False when the line was lost.
+    bool wait(int ms);
+    void stopWaiting();
+
     Failure failure() const { return m_failure; }
     QString failureText() const { return m_failureText; }
 
@@ -65,6 +79,8 @@ private:
     // Read by the worker's reply rule.
     std::shared_ptr<std::atomic_bool> m_answersWrites = std::make_shared<std::atomic_bool>(false);
     MyThread m_worker;
+    std::function<void(const QByteArray &)> m_unasked;
+    QEventLoop *m_waiting = nullptr;
     Failure m_failure = Failure::None;
     QString m_failureText;
 };

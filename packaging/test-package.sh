@@ -93,7 +93,7 @@ for name in nodeconfig remoteconfig cc2530ctl cc2530-sim; do
     [ ! -s "$work/man.err" ] || { cat "$work/man.err" >&2; fail "$page has errors"; }
 done
 # cc2530ctl's page is its --help: every subcommand has its section.
-for sub in ports read backup diff restore set send provision; do
+for sub in ports read backup diff restore set send provision remote monitor; do
     zcat /usr/share/man/man1/cc2530ctl.1.gz | grep -q "^\.SH ${sub^^}\$" || fail "cc2530ctl.1 lacks $sub"
 done
 for f in copyright changelog.gz; do
@@ -192,7 +192,9 @@ grep -q '"format": "cc2530-profile"' "$work/profile.json" || fail "cc2530ctl wro
 /usr/bin/cc2530ctl diff "$sim_path" "$work/profile.json" || fail "cc2530ctl diff found differences"
 /usr/bin/cc2530ctl restore "$sim_path" "$work/profile.json" --set shortAddress=0002 \
     || fail "cc2530ctl restore failed"
-echo "cc2530ctl: backup, diff and restore against $sim_path"
+/usr/bin/cc2530ctl remote "$sim_path" restart --to 0001-0002 --dry-run | grep -qx "0002 FE 02 21 21 00 02 00" \
+    || fail "cc2530ctl remote --dry-run printed no frame"
+echo "cc2530ctl: backup, diff, restore and remote --dry-run against $sim_path"
 
 # Failures are told, with their exit codes.
 expect_exit() {

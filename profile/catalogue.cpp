@@ -534,6 +534,11 @@ QByteArray frame(const Entry &entry, const QString &value)
     return {};
 }
 
+QString listWord(const QString &item)
+{
+    return words({ item }).constFirst();
+}
+
 QString closest(const QString &name, const QStringList &known)
 {
     const QString a = name.toLower();

@@ -102,6 +102,10 @@ QString windowText(const Entry &entry, const QString &value);
 // The frame that writes a checked value.
 QByteArray frame(const Entry &entry, const QString &value);
 
+// The file's word for an item of a window's list ("开关量采集" → "switch-input"); the item text
+// itself where the file writes the text.
+QString listWord(const QString &item);
+
 // The known name nearest to name by edit distance, ignoring case.
 QString closest(const QString &name, const QStringList &known);
 

@@ -261,6 +261,45 @@ QString levelBody(const Selection &selection)
 
 } // namespace
 
+Selection selection(Command command, const QString &address, int parameter, int choice,
+                    const QString &option, const QString &value)
+{
+    Selection row;
+    row.command = RemoteCatalogue::commands().value(int(command));
+    row.address = address;
+    QStringList parameterList;
+    switch (command) {
+    case Command::WriteParameter:
+    case Command::ReadParameter:
+        parameterList = RemoteCatalogue::parameters();
+        break;
+    case Command::LevelOutput:
+        parameterList = RemoteCatalogue::pins();
+        break;
+    case Command::PwmOutput:
+        parameterList = RemoteCatalogue::pwmPins();
+        break;
+    default:
+        break;
+    }
+    if (parameter >= 0 && parameter < parameterList.size()) {
+        row.parameterIndex = parameter;
+        row.parameterText = parameterList.at(parameter);
+    }
+    if (command == Command::WriteParameter) {
+        const QStringList choices = parameter == IoConfig
+                ? RemoteCatalogue::pins()
+                : RemoteCatalogue::choices(row.parameterText);
+        if (choice >= 0 && choice < choices.size()) {
+            row.choiceIndex = choice;
+            row.choiceText = choices.at(choice);
+        }
+    }
+    row.option = option;
+    row.value = value;
+    return row;
+}
+
 Result compose(const Selection &selection)
 {
     const Command command = RemoteCatalogue::command(selection.command);

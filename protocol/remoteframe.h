@@ -1,5 +1,7 @@
 #pragma once
 
+#include "remotecatalogue.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,6 +22,13 @@ struct Selection
     QString option; // IO function or output level (comboBox)
     QString value; // free hex value (function)
 };
+
+// The row as the window's form leaves it after choosing the command, then the parameter or
+// pin (an index in the list that command loads), then the choice or IO pin, and typing the
+// option and value: the selector texts are those of the lists loaded, and a read leaves the
+// choice selector empty. For callers that choose by index rather than through the form.
+Selection selection(RemoteCatalogue::Command command, const QString &address, int parameter = -1,
+                    int choice = -1, const QString &option = {}, const QString &value = {});
 
 struct Result
 {

@@ -30,7 +30,11 @@ constexpr quint16 NvDestAddress = 0x0417;
 constexpr quint16 NvAutoSendTime = 0x0418;
 
 constexpr quint8 RemoteParameterRead = 0x19;
-constexpr quint8 RemoteCommands[] = { 0x18, 0x19, 0x21, 0x23, 0x24, 0x25, 0x26, 0x2C, 0x2D };
+constexpr quint8 RemoteScanStart = 0x2C;
+constexpr quint8 RemoteScanStop = 0x2D;
+constexpr quint8 RemoteCommands[] = { 0x18,          0x19, 0x21, 0x23,
+                                      0x24,          0x25, 0x26, RemoteScanStart,
+                                      RemoteScanStop };
 
 constexpr quint8 StatusSuccess = 0x00;
 constexpr quint8 StatusFailure = 0x01;
@@ -299,6 +303,11 @@ ModuleModel::Response ModuleModel::handleSysRequest(quint8 cmd1, QByteArrayView 
     for (const quint8 remote : RemoteCommands) {
         if (cmd1 != remote)
             continue;
+        response.remote = true;
+        const bool addressed = cmd1 != RemoteScanStart && cmd1 != RemoteScanStop;
+        response.lateFrame = CommandFrame::build(
+                ModuleCommand::SysAsyncRequest, cmd1,
+                addressed ? payload.first(qMin(qsizetype(2), payload.size())) : QByteArrayView());
         // Parameter read: destination (2), item (low byte first), offset. The answer carries
         // status, item, offset and the item's bytes from that offset on.
         if (cmd1 == RemoteParameterRead && payload.size() >= 5) {

@@ -48,6 +48,11 @@ public:
         bool isDeviceInfo = false;
         Rssi rssi = Rssi::Unchanged; // what the request did to the RSSI test
         bool restarts = false; // the module restarts and hears nothing for a while
+        // A command for a remote node: the frame we send later when asked to (our own choice;
+        // the module's own unasked frames are not documented): 41, the command code, the
+        // node's address (none for the node scan).
+        bool remote = false;
+        QByteArray lateFrame;
     };
     // request is one intact frame.
     Response handle(QByteArrayView request);

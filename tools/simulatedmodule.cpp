@@ -15,7 +15,9 @@ struct SimulatedModule::State
     int restartMs = 1000;
     int restartDelayMs = 0;
     int framesBeforeHangUp = 0;
+    int lateFrameMs = 0;
     QByteArray received;
+    QList<QByteArray> remoteFrames;
     QList<QByteArray> receivedChunks;
 };
 
@@ -76,15 +78,21 @@ void SimulatedModule::answer(const QByteArray &request)
     int rssiIntervalMs = 0;
     int restartMs = 0;
     int restartDelayMs = 0;
+    int lateFrameMs = 0;
     bool hangsUp = false;
     withState([&](State &s) {
         response = s.model.handle(request);
+        if (response.remote)
+            s.remoteFrames.append(request);
+        lateFrameMs = s.lateFrameMs;
         faults = s.faults;
         rssiIntervalMs = s.rssiIntervalMs;
         restartMs = s.restartMs;
         restartDelayMs = s.restartDelayMs;
         hangsUp = s.framesBeforeHangUp > 0 && --s.framesBeforeHangUp == 0;
     });
+    if (response.remote)
+        emit remoteFrameReceived(request);
     if (hangsUp) {
         hangUp();
         emit hungUp();
@@ -92,6 +100,10 @@ void SimulatedModule::answer(const QByteArray &request)
     }
     if (!response.reply.isEmpty())
         m_line->sendReply(response.reply, response.isDeviceInfo, faults);
+    if (response.remote && lateFrameMs > 0) {
+        QTimer::singleShot(lateFrameMs, m_line,
+                           [line = m_line, frame = response.lateFrame] { line->writeOut(frame); });
+    }
     if (response.rssi == ModuleModel::Response::Rssi::Start)
         m_line->startReports(rssiIntervalMs);
     else if (response.rssi == ModuleModel::Response::Rssi::Stop)
@@ -265,6 +277,16 @@ int SimulatedModule::restartCount() const
     return withState([](State &s) { return s.model.restartCount(); });
 }
 
+void SimulatedModule::setLateFrameMs(int ms)
+{
+    withState([ms](State &s) { s.lateFrameMs = qMax(0, ms); });
+}
+
+QList<QByteArray> SimulatedModule::remoteFrames() const
+{
+    return withState([](State &s) { return s.remoteFrames; });
+}
+
 void SimulatedModule::sendUnasked(const QByteArray &bytes)
 {
     onLine([this, bytes] { m_line->writeOut(bytes); });
@@ -312,5 +334,6 @@ void SimulatedModule::clearReceived()
     withState([](State &s) {
         s.received.clear();
         s.receivedChunks.clear();
+        s.remoteFrames.clear();
     });
 }

@@ -83,7 +83,12 @@ public:
     void setRssiReportIntervalMs(int ms);
     bool rssiTestRunning() const;
 
+    // Every command for a remote node is followed, this long after its answer, by an unasked
+    // frame of our own (ModuleModel::Response::lateFrame). 0: never (the default).
+    void setLateFrameMs(int ms);
+
     // What arrived from the program.
+    QList<QByteArray> remoteFrames() const; // the commands for remote nodes, in order
     QByteArray received() const; // every byte, in order
     QList<QByteArray> receivedChunks() const; // as read from the line, one per read
     void clearReceived();
@@ -93,6 +98,8 @@ Q_SIGNALS:
     void bytesReceived(const QByteArray &chunk);
     // Emitted from the module's own thread for every intact frame, before it is answered.
     void frameReceived(const QByteArray &frame);
+    // A command for a remote node, as remoteFrames() records it (from the module's own thread).
+    void remoteFrameReceived(const QByteArray &frame);
     // The line hung up by setHangUpAfterFrames (from the module's own thread).
     void hungUp();
 

@@ -125,6 +125,10 @@ int main(int argc, char *argv[])
               QStringLiteral("Take in the N-th frame (a write is applied) but hang up instead of "
                              "answering it, then exit."),
               QStringLiteral("N") },
+            { QStringLiteral("late-frame"),
+              QStringLiteral("MS ms after answering a command for a remote node, send an unasked "
+                             "frame of our own: 41, the command code and the node's address."),
+              QStringLiteral("MS") },
             { QStringLiteral("print-path-to"),
               QStringLiteral("Write the device path to FILE once the line is ready."),
               QStringLiteral("FILE") },
@@ -193,6 +197,9 @@ int main(int argc, char *argv[])
     const int hangUpAfterFrames = parser.isSet(QStringLiteral("hangup-after-frames"))
             ? intValue(parser, QStringLiteral("hangup-after-frames"), 1)
             : 0;
+    const int lateFrameMs = parser.isSet(QStringLiteral("late-frame"))
+            ? intValue(parser, QStringLiteral("late-frame"), 1)
+            : 0;
     const QString pathFile = parser.value(QStringLiteral("print-path-to"));
     QByteArray mac;
     if (parser.isSet(QStringLiteral("mac"))) {
@@ -229,6 +236,7 @@ int main(int argc, char *argv[])
     module.setRestartOnSave(restartOnSave);
     module.setRestartMs(restartMs);
     module.setHangUpAfterFrames(hangUpAfterFrames);
+    module.setLateFrameMs(lateFrameMs);
     if (!mac.isEmpty())
         module.setMacAddress(mac);
     if (!module.start()) {
@@ -242,6 +250,12 @@ int main(int argc, char *argv[])
     QObject::connect(&module, &SimulatedModule::bytesReceived, &app, [](const QByteArray &chunk) {
         printLine(QStringLiteral("<- ") + HexText::spaced(chunk).trimmed());
     });
+
+    // The remote commands it takes, each answered with a short frame of our own choice.
+    QObject::connect(
+            &module, &SimulatedModule::remoteFrameReceived, &app, [](const QByteArray &frame) {
+                printLine(QStringLiteral("remote command: ") + HexText::spaced(frame).trimmed());
+            });
 
     QObject::connect(&module, &SimulatedModule::hungUp, &app, [&app] {
         printLine(QStringLiteral("Line hung up"));

@@ -1,4 +1,5 @@
 #include "commandframe.h"
+#include "framestream.h"
 #include "modulecommands.h"
 
 #include <QTest>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void readSplitAtEveryOffset();
     void segments_data();
     void segments();
+    void streamCutsAsWhole_data();
+    void streamCutsAsWhole();
 };
 
 void tst_CommandFrame::build_data()
@@ -174,6 +177,53 @@ void tst_CommandFrame::segments()
         found << QString(QLatin1Char("FBTO"[segment.kind])) + u':'
                         + QString::fromLatin1(segment.bytes.toByteArray().toHex());
     QCOMPARE(found.join(u' '), expected);
+}
+
+void tst_CommandFrame::streamCutsAsWhole_data()
+{
+    segments_data();
+    QTest::newRow("frame whose payload holds a frame")
+            << CommandFrame::build(0x21, 0x24, QByteArray::fromHex("FE 00 21 15 34")) << QString();
+    QTest::newRow("bad check over a frame not yet complete")
+            << QByteArray::fromHex("FE 02 21 24 FE 00 21 15 34") << QString();
+    QTest::newRow("counting bytes")
+            << QByteArray::fromHex("FC FD FE FF 00 01 02") + QByteArray(300, 7) << QString();
+}
+
+// Fed in two pieces split anywhere, or byte by byte, the stream gives the pieces of the whole
+// (a run of bytes outside frames may come in parts).
+void tst_CommandFrame::streamCutsAsWhole()
+{
+    QFETCH(QByteArray, received);
+    const auto text = [](const QList<FrameStream::Piece> &pieces) {
+        QStringList out;
+        bool afterOther = false;
+        for (const FrameStream::Piece &piece : pieces) {
+            const QString hex = QString::fromLatin1(piece.bytes.toHex());
+            if (afterOther && piece.kind == CommandFrame::Segment::Other)
+                out.last() += hex;
+            else
+                out << QString(QLatin1Char("FBTO"[piece.kind])) + u':' + hex;
+            afterOther = piece.kind == CommandFrame::Segment::Other;
+        }
+        return out.join(u' ');
+    };
+    QList<FrameStream::Piece> whole;
+    const QList<CommandFrame::Segment> segments = CommandFrame::segments(received);
+    for (const CommandFrame::Segment &segment : segments)
+        whole.append({ segment.kind, segment.bytes.toByteArray() });
+    const QString expected = text(whole);
+    for (qsizetype split = 0; split <= received.size(); ++split) {
+        FrameStream stream;
+        QList<FrameStream::Piece> pieces = stream.feed(received.first(split));
+        pieces += stream.feed(received.sliced(split));
+        QCOMPARE(text(pieces + stream.flush()), expected);
+    }
+    FrameStream byByte;
+    QList<FrameStream::Piece> pieces;
+    for (const char byte : received)
+        pieces += byByte.feed(QByteArrayView(&byte, 1));
+    QCOMPARE(text(pieces + byByte.flush()), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_CommandFrame)

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -59,6 +60,8 @@ private Q_SLOTS:
 
     void build_data();
     void build();
+    void commandLineBuildsTheSameFrame_data();
+    void commandLineBuildsTheSameFrame();
     void refusedBuildKeepsLastFrame_data();
     void refusedBuildKeepsLastFrame();
     void editedLineSendsBuiltFrame();
@@ -104,6 +107,9 @@ private:
     void choose(const char *boxName, const QString &text);
     void typeInto(const char *editName, const QString &text);
     void click(const char *buttonName);
+    // Chooses and types the row as given (empty: left as it is), then clicks "组帧".
+    void buildInForm(const QString &command, const QString &parameter, const QString &choice,
+                     const QString &option, const QString &address, const QString &value);
     void deliver(int count);
     // Makes the system's port list names, then lets the window learn it by trigger: the scan
     // button, or a device node appearing in the watched directory.
@@ -162,6 +168,24 @@ void tst_RemoteWindow::click(const char *buttonName)
     auto *button = child<QPushButton>(buttonName);
     QVERIFY(button);
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void tst_RemoteWindow::buildInForm(const QString &command, const QString &parameter,
+                                   const QString &choice, const QString &option,
+                                   const QString &address, const QString &value)
+{
+    choose("CMD_type", command);
+    if (!parameter.isEmpty())
+        choose("NVID_IO", parameter);
+    if (!choice.isEmpty())
+        choose("Type_IOport", choice);
+    if (!option.isEmpty())
+        choose("comboBox", option);
+    if (!address.isEmpty())
+        typeInto("DesAddr", address);
+    if (!value.isEmpty())
+        typeInto("function", value);
+    click("build");
 }
 
 void tst_RemoteWindow::deliver(int count)
@@ -442,19 +466,7 @@ void tst_RemoteWindow::build()
     QFETCH(QString, line);
     QFETCH(QByteArray, bytes);
 
-    choose("CMD_type", command);
-    if (!parameter.isEmpty())
-        choose("NVID_IO", parameter);
-    if (!choice.isEmpty())
-        choose("Type_IOport", choice);
-    if (!option.isEmpty())
-        choose("comboBox", option);
-    if (!address.isEmpty())
-        typeInto("DesAddr", address);
-    if (!value.isEmpty())
-        typeInto("function", value);
-
-    click("build");
+    buildInForm(command, parameter, choice, option, address, value);
     QCOMPARE(child<QLineEdit>("lineEdit")->text(), line);
     QCOMPARE(window->builtFrameBytes().toHex(' '), bytes.toHex(' '));
     QVERIFY(labelText("buildStatus").isEmpty());
@@ -462,6 +474,80 @@ void tst_RemoteWindow::build()
     click("build");
     QCOMPARE(child<QLineEdit>("lineEdit")->text(), line);
     QCOMPARE(window->builtFrameBytes().toHex(' '), bytes.toHex(' '));
+}
+
+void tst_RemoteWindow::commandLineBuildsTheSameFrame_data()
+{
+    QTest::addColumn<QString>("words"); // of cc2530ctl remote; "_" stands for a blank
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("parameter"); // or pin
+    QTest::addColumn<QString>("choice"); // or the pin of the IO configuration
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("value");
+
+    const auto row = [](const char *words, const char *command, const char *parameter = "",
+                        const char *choice = "", const char *option = "", const char *value = "") {
+        QTest::newRow(words) << QString::fromUtf8(words) << QString::fromUtf8(command)
+                             << QString::fromUtf8(parameter) << QString::fromUtf8(choice)
+                             << QString::fromUtf8(option) << QString::fromUtf8(value);
+    };
+    row("write io PM4 4-20ma-input", "参数修改", "IO功能配置", "PM4", "4-20MA输入");
+    row("write nodeType enddevice", "参数修改", "节点类型", "终端");
+    row("write panId 1A2B", "参数修改", "PAN ID", "", "", "1A2B");
+    row("write channel 26", "参数修改", "无线频点", "0x1A");
+    row("write shortAddress 00_05", "参数修改", "短地址", "", "", "00 05");
+    row("write txPower 35", "参数修改", "发送功率", "", "", "35");
+    row("write sleepMode io", "参数修改", "休眠模式", "IO控制休眠");
+    row("write sleepCycle 3C", "参数修改", "休眠周期", "", "", "3C");
+    row("write workTime 0a", "参数修改", "工作时间", "", "", "0a");
+    row("write uartBaudRate 57600", "参数修改", "波特率", "57600");
+    row("write uartParity even", "参数修改", "校验位", "偶校验");
+    row("write uartTimeout 05", "参数修改", "串口超时", "", "", "05");
+    row("write uartStopBits 2", "参数修改", "停止位", "2");
+    row("write pwmDivider 128", "参数修改", "PWM分频", "1/128");
+    row("write pwmFrequency 00004E20", "参数修改", "PWM频率", "", "", "00 00 4E 20");
+    row("write destinationAddress 0000", "参数修改", "目标短地址", "", "", "0000");
+    row("write autoSendTime 001E", "参数修改", "采集数据自发时间", "", "", "001E");
+    row("write workMode digiapi", "参数修改", "工作模式", "DigiAPI模式");
+    row("write extendedPanId 0123456789ABCDEF", "参数修改", "扩展PAN ID", "", "",
+        "0123456789ABCDEF");
+    row("read uartParity", "参数读取", "校验位");
+    row("read io", "参数读取", "IO功能配置");
+    row("erase", "擦除组网信息");
+    row("level PM3 low", "高低电平输出", "PM3", "", "低");
+    row("pwm PM2 64", "PWM占空比输出", "PM2", "", "", "64");
+    row("serial 31_32_33", "串口数据", "", "", "", "31 32 33");
+    row("restart", "远程重启");
+    row("collect", "数据采集");
+    row("scan-start", "启动节点扫描");
+    row("scan-stop", "关闭节点扫描");
+}
+
+// The same frame from the form and from `cc2530ctl remote`, to node 0102.
+void tst_RemoteWindow::commandLineBuildsTheSameFrame()
+{
+    QFETCH(QString, words);
+    QFETCH(QString, command);
+    QFETCH(QString, parameter);
+    QFETCH(QString, choice);
+    QFETCH(QString, option);
+    QFETCH(QString, value);
+
+    buildInForm(command, parameter, choice, option, QStringLiteral("0102"), value);
+    QVERIFY(labelText("buildStatus").isEmpty());
+
+    QStringList arguments { "remote", "/dev/no-such-port", "--dry-run" };
+    arguments += words.split(u' ').replaceInStrings(QStringLiteral("_"), QStringLiteral(" "));
+    if (!words.startsWith(QLatin1String("scan")))
+        arguments += { "--to", "0102" };
+    QProcess ctl;
+    ctl.start(QStringLiteral(CC2530CTL), arguments);
+    QVERIFY(ctl.waitForFinished());
+    QCOMPARE(ctl.exitCode(), 0);
+    const QString printed = QString::fromLatin1(ctl.readAllStandardOutput()).trimmed();
+    QCOMPARE(printed.section(u' ', 0, 0), words.startsWith(QLatin1String("scan")) ? "-" : "0102");
+    QCOMPARE(QByteArray::fromHex(printed.section(u' ', 1).toLatin1()).toHex(' '),
+             window->builtFrameBytes().toHex(' '));
 }
 
 void tst_RemoteWindow::refusedBuildKeepsLastFrame_data()
