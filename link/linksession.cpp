@@ -129,7 +129,9 @@ void LinkSession::applyBaudRate()
 
 void LinkSession::startSend()
 {
-    m_sent = m_state.takeNext();
+    Transmission next = m_state.takeNext();
+    m_sent = std::move(next.bytes);
+    m_replyEnd = next.replyEnd ? std::move(next.replyEnd) : m_settings.replyEnd;
     m_port.clear();
     m_purged = true;
     qDebug() << "Zarno:"
@@ -152,7 +154,7 @@ void LinkSession::onBytesWritten()
         return;
     qDebug() << "Zarno:"
              << "send data success";
-    enter(State::AwaitingReply, m_settings.replyEnd->firstByteTimeoutMs(m_sent));
+    enter(State::AwaitingReply, m_replyEnd->firstByteTimeoutMs(m_sent));
     if (m_port.bytesAvailable() > 0)
         onReadyRead();
 }
@@ -189,7 +191,7 @@ void LinkSession::onReadyRead()
 void LinkSession::continueReply()
 {
     const std::optional<int> wait =
-            m_settings.replyEnd->moreWaitMs(m_sent, m_state.collected(), m_replyClock.elapsed());
+            m_replyEnd->moreWaitMs(m_sent, m_state.collected(), m_replyClock.elapsed());
     if (wait)
         enter(State::CollectingReply, *wait);
     else
