@@ -51,6 +51,11 @@ void Widget::setProfileFileChoosers(FileChooser save, FileChooser open)
     chooseImportFile = std::move(open);
 }
 
+void Widget::setProfileReplyEnd(ReplyEndMaker make)
+{
+    profileReplyEnd = std::move(make);
+}
+
 void Widget::showStatus(const QString &text, Tone tone, const QString &toolTip)
 {
     static const QString Colours[] = { QStringLiteral("color: #c00000;"), QString(),
@@ -74,15 +79,12 @@ void Widget::exportReadFinished(const QByteArray &reply)
 
 void Widget::on_exportProfile_clicked()
 {
-    if (!lastReply.isEmpty()) {
-        saveProfile(lastReply);
-        return;
-    }
-    // Nothing read on this connection yet: the module is read first.
+    // The module is read at every export, behind any write still pending: the file holds what
+    // the module holds now, also what a setter wrote since the last read.
     ui->exportProfile->setEnabled(false);
     ui->importProfile->setEnabled(false);
     showStatus(QStringLiteral("正在读取模块…"), Tone::Busy);
-    exportRead.start(worker.connection());
+    exportRead.start(worker.connection(), profileReplyEnd());
 }
 
 void Widget::saveProfile(const QByteArray &reply)
@@ -130,7 +132,7 @@ void Widget::on_importProfile_clicked()
                    path + u'\n' + errors.join(u'\n'));
         return;
     }
-    import = std::make_unique<ProfileImport>(worker, connection, *wanted, this);
+    import = std::make_unique<ProfileImport>(worker, connection, *wanted, profileReplyEnd(), this);
     connect(import.get(), &ProfileImport::reviewReady, this, &Widget::reviewImport);
     connect(import.get(), &ProfileImport::progress, this, &Widget::importProgress);
     connect(import.get(), &ProfileImport::verified, this, &Widget::importVerified);

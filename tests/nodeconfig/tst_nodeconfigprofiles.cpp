@@ -9,11 +9,15 @@
 #include "simulatedmodule.h"
 #include "windowdriver.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -29,8 +33,8 @@ const QByteArray Channel15ThenClear =
 const QByteArray ShortAddress0001 = QByteArray::fromHex("FE 06 21 09 11 04 00 02 01 00 38");
 
 constexpr int EveryParameter = 30;
-// Thirty writes of at least 300 ms each, and the reads.
-constexpr int ImportTimeoutMs = 30000;
+// Thirty writes of at most 100 ms each when the module does not answer them, and the reads.
+constexpr int ImportTimeoutMs = 10000;
 
 Profile profileOf(const SimulatedModule &module)
 {
@@ -47,7 +51,9 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void exportThenImportOntoAnotherModule_data();
     void exportThenImportOntoAnotherModule();
+    void exportHoldsWhatTheModuleHoldsNow();
     void importWritesOnlyWhatDiffers();
     void cancelWritesNothing();
     void refusedFileWritesNothing_data();
@@ -62,6 +68,8 @@ private:
     // Clicks import and waits for the review; none when it does not show.
     DifferencesDialog *startImport(const QString &path) const;
     void writeAndWait(DifferencesDialog *dialog, const QString &status) const;
+    // How long the exchange of what send() submits takes.
+    qint64 exchangeMs(const std::function<void()> &send) const;
     // What the parameter fields show, by object name.
     QMap<QString, QString> fields() const;
     // The profile of the module's present state in a file; its path.
@@ -110,6 +118,15 @@ void tst_NodeConfigProfiles::writeAndWait(DifferencesDialog *dialog, const QStri
     QTRY_COMPARE_WITH_TIMEOUT(this->status(), status, ImportTimeoutMs);
 }
 
+qint64 tst_NodeConfigProfiles::exchangeMs(const std::function<void()> &send) const
+{
+    QSignalSpy exchanges(&window->serialWorker(), &MyThread::exchangeFinished);
+    QElapsedTimer clock;
+    clock.start();
+    send();
+    return exchanges.wait() ? clock.elapsed() : -1;
+}
+
 QMap<QString, QString> tst_NodeConfigProfiles::fields() const
 {
     QMap<QString, QString> shown;
@@ -131,13 +148,24 @@ QString tst_NodeConfigProfiles::saveProfileOf(const SimulatedModule &module)
     return file.fileName();
 }
 
+void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule_data()
+{
+    QTest::addColumn<bool>("answersWrites");
+
+    QTest::newRow("module answers writes") << true;
+    QTest::newRow("module silent on writes") << false;
+}
+
 void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
 {
+    QFETCH(bool, answersWrites);
+
     SimulatedModule a;
     SimulatedModule b;
     QVERIFY(a.start() && b.start());
     a.setMacAddress(QByteArray::fromHex("0102030405060708"));
     b.changeEveryParameter();
+    b.setUnansweredWrites(!answersWrites);
 
     QVERIFY(!child<QPushButton>("exportProfile")->isEnabled());
     QVERIFY(!child<QPushButton>("importProfile")->isEnabled());
@@ -188,6 +216,36 @@ void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
         ++frames;
     }
     QCOMPARE(frames, EveryParameter + 3 + 1);
+
+    // The import's rule went only with its own exchanges: on the same connection a read and a
+    // setter's write still end after 300 ms of silence.
+    b.setUnansweredWrites(false);
+    QVERIFY(exchangeMs([this] { click("readDeviceInfo"); }) >= 300);
+    QVERIFY(exchangeMs([this] { child<QComboBox>("SendMode")->setCurrentIndex(2); }) >= 300);
+}
+
+void tst_NodeConfigProfiles::exportHoldsWhatTheModuleHoldsNow()
+{
+    SimulatedModule a;
+    QVERIFY(a.start());
+    QVERIFY(openPort(a.devicePath()));
+    click("readDeviceInfo");
+    QTRY_COMPARE(child<QLineEdit>("NetId")->text(), QStringLiteral("1A2B"));
+
+    // Exported at once after a setter's write: the module is read behind the write.
+    auto *panId = child<QLineEdit>("NetId");
+    panId->clear();
+    QTest::keyClicks(panId, QStringLiteral("1234"));
+    QTest::keyClick(panId, Qt::Key_Return);
+    chosenFile = dir.filePath(QStringLiteral("now.json"));
+    click("exportProfile");
+    QTRY_COMPARE(status(), QStringLiteral("已导出到 now.json"));
+    QFile file(chosenFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const auto exported = ProfileFile::parse(file.readAll(), nullptr);
+    QVERIFY(exported);
+    QCOMPARE(exported->value(QStringLiteral("panId")), QStringLiteral("1234"));
+    QCOMPARE(*exported, profileOf(a));
 }
 
 void tst_NodeConfigProfiles::importWritesOnlyWhatDiffers()
@@ -331,6 +389,8 @@ void tst_NodeConfigProfiles::interruptedImport()
     b.changeEveryParameter();
 
     QVERIFY(openPort(b.devicePath()));
+    QObject probe;
+    int writesOver = 0;
     if (moment == "choosing") {
         window->setProfileFileChoosers({}, [&](QWidget *, const QString &) {
             b.hangUp();
@@ -340,20 +400,29 @@ void tst_NodeConfigProfiles::interruptedImport()
     } else {
         DifferencesDialog *dialog = startImport(path);
         QVERIFY(dialog);
+        // The first three writes are node type and PAN ID, each with the clear-network frame,
+        // and the short address: the fourth write's first frame is the sixth.
+        if (moment == "writing" && hangUp)
+            b.setHangUpAfterFrames(6);
+        // Acts once the third write's exchange is over and the import has submitted the fourth.
+        connect(&window->serialWorker(), &MyThread::exchangeFinished, &probe,
+                [&](const QByteArray &sent) {
+                    if (sent == ReadRequest || ++writesOver != 3)
+                        return;
+                    if (moment == "lagging") {
+                        // Busy: the fourth exchange ends meanwhile, then the line drops.
+                        QThread::msleep(300);
+                        b.hangUp();
+                        QThread::msleep(100);
+                    } else if (moment == "writing" && !hangUp) {
+                        clickOpenButton();
+                    }
+                });
         if (moment != "review") {
             QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")),
                               Qt::LeftButton);
-            QTRY_VERIFY(status().startsWith(QStringLiteral("正在写入 3/")));
-        }
-        if (moment == "lagging") {
-            // Busy: the fourth exchange ends (300 ms after the answer), then the line drops.
-            QThread::msleep(1000);
-            b.hangUp();
-            QThread::msleep(300);
-        } else if (hangUp) {
-            b.hangUp();
         } else {
-            clickOpenButton();
+            b.hangUp();
         }
     }
     QTRY_COMPARE(buttonText(), Closed);
