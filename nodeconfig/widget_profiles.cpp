@@ -4,13 +4,13 @@
 #include "differencesdialog.h"
 #include "moduleprofile.h"
 #include "profile.h"
+#include "savefile.h"
 
 #include "ui_widget.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <utility>
@@ -99,11 +99,10 @@ void Widget::saveProfile(const QByteArray &reply)
                                            ProfileFilter);
     if (path.isEmpty())
         return;
-    const QByteArray text = ProfileFile::write(profile);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        showStatus(QStringLiteral("导出失败：") + file.errorString(), Tone::Fault,
-                   QStringLiteral("导出失败：%1\n%2").arg(file.errorString(), path));
+    const QString failure = saveWhole(path, ProfileFile::write(profile));
+    if (!failure.isEmpty()) {
+        showStatus(QStringLiteral("导出失败：") + failure, Tone::Fault,
+                   QStringLiteral("导出失败：%1\n%2").arg(failure, path));
         return;
     }
     showStatus(QStringLiteral("已导出到 ") + QFileInfo(path).fileName(), Tone::Done, path);

@@ -7,6 +7,7 @@
 #include "moduleprofile.h"
 #include "profile.h"
 #include "simulatedmodule.h"
+#include "translations.h"
 #include "windowdriver.h"
 
 #include <QElapsedTimer>
@@ -18,6 +19,8 @@
 #include <QtTest>
 
 #include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -31,6 +34,9 @@ const QByteArray PanId1A2BThenClear =
 const QByteArray Channel15ThenClear =
         QByteArray::fromHex("FE 08 21 09 84 00 00 04 00 80 00 00 20") + ClearNetwork;
 const QByteArray ShortAddress0001 = QByteArray::fromHex("FE 06 21 09 11 04 00 02 01 00 38");
+
+// Two English words in a row: a sentence the window should not show.
+const QRegularExpression EnglishWords(QStringLiteral("[A-Za-z]{2,} [A-Za-z]{2,}"));
 
 constexpr int EveryParameter = 30;
 // Thirty writes of at most 100 ms each when the module does not answer them, and the reads.
@@ -48,6 +54,7 @@ class tst_NodeConfigProfiles : public QObject, public WindowTest<Widget>
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -58,6 +65,7 @@ private Q_SLOTS:
     void cancelWritesNothing();
     void refusedFileWritesNothing_data();
     void refusedFileWritesNothing();
+    void exportToUnwritableFile_data();
     void exportToUnwritableFile();
     void ignoredItemIsNamed();
     void interruptedImport_data();
@@ -78,6 +86,12 @@ private:
     QTemporaryDir dir;
     QString chosenFile;
 };
+
+void tst_NodeConfigProfiles::initTestCase()
+{
+    // As nodeconfig starts.
+    QVERIFY(Translations::install(QStringLiteral("zh_CN")));
+}
 
 void tst_NodeConfigProfiles::init()
 {
@@ -295,15 +309,19 @@ void tst_NodeConfigProfiles::refusedFileWritesNothing_data()
     QTest::addColumn<QByteArray>("content"); // empty: no such file
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("not JSON") << QByteArray("{\n\"format\": ") << QStringLiteral("line 2");
+    // In Chinese, the file's own words kept.
+    QTest::newRow("not JSON") << QByteArray("{\n\"format\": ")
+                              << QStringLiteral("第 2 行第 11 列：对象未结束");
     QTest::newRow("unknown key") << QByteArray(R"({"format": "cc2530-profile", "version": 1,
                               "parameters": {"chanel": 11}})")
-                                 << QStringLiteral("channel");
+                                 << QStringLiteral(
+                                            "parameters.chanel：未知的键，是否应为 \"channel\"");
     QTest::newRow("out of range") << QByteArray(R"({"format": "cc2530-profile", "version": 1,
                               "parameters": {"channel": 27, "panId": "1A2B"}})")
-                                  << QStringLiteral("out of range");
-    QTest::newRow("too large") << QByteArray(70000, ' ') + "{}" << QStringLiteral("larger than");
-    QTest::newRow("missing") << QByteArray() << QStringLiteral("cannot read");
+                                  << QStringLiteral("27 超出范围，应为 11 到 26 的整数");
+    QTest::newRow("too large") << QByteArray(70000, ' ') + "{}"
+                               << QStringLiteral("超出配置文件的大小上限");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("无法读取：文件或文件夹不存在");
 }
 
 void tst_NodeConfigProfiles::refusedFileWritesNothing()
@@ -324,20 +342,40 @@ void tst_NodeConfigProfiles::refusedFileWritesNothing()
     click("importProfile");
     QVERIFY(status().startsWith(QStringLiteral("导入失败")));
     QVERIFY2(status().contains(reason), qPrintable(status()));
+    QVERIFY2(!status().contains(EnglishWords), qPrintable(status()));
     QTest::qWait(400);
     QCOMPARE(b.received(), QByteArray());
     QVERIFY(!window->findChild<DifferencesDialog *>());
 }
 
+void tst_NodeConfigProfiles::exportToUnwritableFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("in a missing folder")
+            << QStringLiteral("no-such-folder/a.json") << QStringLiteral("文件或文件夹不存在");
+    // A FIFO (or a device) would be replaced by the file renamed over it.
+    QTest::newRow("a FIFO") << QStringLiteral("fifo") << QStringLiteral("不是普通文件");
+}
+
 void tst_NodeConfigProfiles::exportToUnwritableFile()
 {
+    QFETCH(QString, file);
+    QFETCH(QString, said);
+
     SimulatedModule a;
     QVERIFY(a.start());
     QVERIFY(openPort(a.devicePath()));
-    chosenFile = dir.filePath(QStringLiteral("no-such-folder/a.json"));
+    chosenFile = dir.filePath(file);
+    const bool fifo = file == QLatin1String("fifo");
+    if (fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(chosenFile).constData(), 0600), 0);
     click("exportProfile");
     QTRY_VERIFY(status().startsWith(QStringLiteral("导出失败：")));
-    QVERIFY(!QFile::exists(chosenFile));
+    QCOMPARE(status(), QStringLiteral("导出失败：") + said);
+    QCOMPARE(QFileInfo(chosenFile).exists(), fifo);
+    QVERIFY(!QFileInfo(chosenFile).isFile());
     QCOMPARE(buttonText(), Open);
     QVERIFY(child<QPushButton>("exportProfile")->isEnabled());
 }
