@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release) into the folder given as the first argument (default
-# build-bench/) and runs them all, offscreen; prints one markdown table. Takes about 12 minutes;
+# build-bench/) and runs them all, offscreen; prints one markdown table. Takes about 15 minutes;
 # BENCH_QUICK=1 shortens every scenario. The programs' debug output goes to <build>/bench-logs/.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
