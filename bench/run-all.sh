@@ -19,7 +19,7 @@ echo "Build: Release, $build; load average before the run: $(cut -d' ' -f1-3 /pr
 echo
 echo '| Figure | Program | Measured (median) | Target | Result | Notes |'
 echo '|---|---|---|---|---|---|'
-for program in nodeconfig remoteconfig cc2530ctl; do
+for program in nodeconfig remoteconfig cc2530ctl station; do
     "$build/bench/bench_$program" 2>"$logs/$program.log"
 done
 echo

@@ -18,7 +18,7 @@ namespace {
 constexpr int DefaultGapMs = 100;
 
 // Every option any subcommand takes; a subcommand lists those it offers.
-enum class Opt { Json, Frame, Set, Save, DryRun, GapMs };
+enum class Opt { Json, Frame, Set, Save, DryRun, GapMs, Ledger, Assign, Watch };
 
 using Take =
         std::function<QString(const QCommandLineParser &, const QCommandLineOption &, Options &)>;
@@ -41,6 +41,26 @@ Take flag(bool Options::*field)
     };
 }
 
+// An option's value into a text of Options.
+Take value(QString Options::*field)
+{
+    return [field](const QCommandLineParser &parser, const QCommandLineOption &option,
+                   Options &options) {
+        options.*field = parser.value(option);
+        return QString();
+    };
+}
+
+// Every value of a repeated option, in the order given.
+Take values(QStringList Options::*field)
+{
+    return [field](const QCommandLineParser &parser, const QCommandLineOption &option,
+                   Options &options) {
+        options.*field = parser.values(option);
+        return QString();
+    };
+}
+
 const QList<OptionRow> &optionRows()
 {
     static const QList<OptionRow> list {
@@ -55,10 +75,7 @@ const QList<OptionRow> &optionRows()
             QStringLiteral("Override one parameter of the profile, e.g. shortAddress=0002 (may "
                            "be repeated)."),
             QStringLiteral("KEY=VALUE") },
-          [](const auto &parser, const auto &option, Options &options) {
-              options.sets = parser.values(option);
-              return QString();
-          } },
+          values(&Options::sets) },
         { Opt::Save,
           { QStringLiteral("save"),
             QStringLiteral("Then save and restart the module, wait for it to answer again and "
@@ -82,6 +99,25 @@ const QList<OptionRow> &optionRows()
                       ? QString()
                       : QStringLiteral("--gap-ms: expected 1 to 10000 milliseconds");
           } },
+        { Opt::Ledger,
+          { QStringLiteral("ledger"),
+            QStringLiteral("The CSV file that records every module: its MAC, its own values, "
+                           "status, port and time (made when missing)."),
+            QStringLiteral("FILE") },
+          value(&Options::ledger) },
+        { Opt::Assign,
+          { QStringLiteral("assign"),
+            QStringLiteral("Give a module whose row holds no KEY the lowest value in "
+                           "FIRST..LAST that no row holds, e.g. shortAddress=0010..00FF (hex "
+                           "keys count in hex, numbers in decimal; may be repeated)."),
+            QStringLiteral("KEY=FIRST..LAST") },
+          values(&Options::assigns) },
+        { Opt::Watch,
+          { QStringLiteral("watch"),
+            QStringLiteral("Instead of PORT...: provision every serial port that appears in "
+                           "DIR (e.g. /dev/serial/by-id) until SIGINT or SIGTERM."),
+            QStringLiteral("DIR") },
+          value(&Options::watch) },
     };
     return list;
 }
@@ -108,6 +144,31 @@ const char ApplyDetails[] =
         "fault in the file or a --set; nothing is written) or a parameter that failed "
         "verification; 2 the port could not be opened, the module did not answer, or the line "
         "was lost; 130 stopped by SIGINT, 143 stopped by SIGTERM.";
+
+const char ProvisionDetails[] =
+        "Every module is read, then given PROFILE plus its own values: those of its row in "
+        "the ledger (a row may be written by hand before the run, e.g. the coordinator's MAC "
+        "with nodeType coordinator and shortAddress 0000), or else the lowest free value of "
+        "each --assign range, recorded in the ledger before the module's first write. It is "
+        "written as restore writes, read back and recorded in the ledger, one row per MAC, "
+        "with one of these statuses:\n"
+        "  verified             every parameter reads back as wanted\n"
+        "  failed: KEY, KEY     these did not read back after the second write\n"
+        "  refused: REASON      nothing was written (no free value in a range)\n"
+        "  lost: REASON         the port could not be opened, the module did not answer\n"
+        "                       or the line was lost; nothing after the last read-back\n"
+        "                       counts\n\n"
+        "Prints a line when a module starts and when it ends (PORT MAC KEY=VALUE...: "
+        "result), then the counts. The ledger is read as spreadsheets write it and replaced "
+        "whole after every module; a second station on it is refused.\n\n"
+        "With --watch the station runs until SIGINT or SIGTERM; the modules in progress are "
+        "then finished. Entries present at the start are left alone; in /dev only the "
+        "serial ports the system lists count.\n\n"
+        "Exit codes: 0 every module verified; 1 refused input (a fault in PROFILE, the ledger "
+        "or an option; nothing is written), the ledger held by another station, or a module "
+        "refused or failed; 2 a port could not be opened, a module did not answer, a line "
+        "was lost or the ledger could not be written; with PORT... 130 or 143 after SIGINT or "
+        "SIGTERM (the modules in progress are finished first).";
 
 // Lines longer than width broken between words; a continuation keeps the line's indent.
 QString wrapped(const QString &text, qsizetype width = 79)
@@ -232,6 +293,16 @@ const QList<Subcommand> &subcommands()
           FileUse::None,
           Refused,
           sendCommand },
+        { "provision",
+          "PROFILE PORT...",
+          "Provision modules, several at once: PROFILE plus each module's own values from the "
+          "ledger, verified, each module recorded in the ledger.",
+          ProvisionDetails,
+          { Opt::Ledger, Opt::Assign, Opt::Watch, Opt::Save, Opt::GapMs, Opt::Json },
+          -1,
+          FileUse::None,
+          Refused,
+          provisionCommand },
     };
     return list;
 }
@@ -253,7 +324,7 @@ QString programHelp()
             "Exit codes: 0 done; 1 refused input or a parameter that failed verification (diff: "
             "the module differs); 2 the port could not be opened, the module did not answer, the "
             "line was lost, or a file could not be written (diff: any trouble); 130 and 143: "
-            "restore or set stopped by SIGINT or SIGTERM.");
+            "restore, set or provision stopped by SIGINT or SIGTERM.");
     return wrapped(text);
 }
 
@@ -264,6 +335,10 @@ QString argumentHelp(const QString &name)
                               "name under /dev (ttyUSB0).");
     if (name == QLatin1String("FILE"))
         return QStringLiteral("The profile file (JSON).");
+    if (name == QLatin1String("PROFILE"))
+        return QStringLiteral("The profile file (JSON) every module is given.");
+    if (name == QLatin1String("PORT..."))
+        return QStringLiteral("The modules' serial ports, provisioned at once; none with --watch.");
     if (name == QLatin1String("HEX"))
         return QStringLiteral("Bytes in hex digits, blanks allowed, e.g. \"FE 00 21 15 34\".");
     return QStringLiteral("A parameter as a profile names it, e.g. channel=20.");
@@ -318,7 +393,8 @@ int runSubcommand(const Subcommand &sub, const QStringList &arguments)
             return sub.refusedCode;
         }
     }
-    if (needed > 0) {
+    // Subcommands that take no PORT first check their arguments themselves.
+    if (needed > 0 && QLatin1String(sub.arguments).startsWith(QLatin1String("PORT"))) {
         const QStringList problems =
                 argumentProblems(QLatin1String(sub.name), options.arguments.value(0), sub.file,
                                  options.arguments.value(1));

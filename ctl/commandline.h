@@ -16,7 +16,8 @@ enum ExitCode {
     LinkFailed = 2,
     // diff and backup: anything that kept the work from being done.
     Trouble = 2,
-    // restore and set stopped by a signal exit with 128 + its number (InterruptWatch).
+    // restore, set and provision (on ports) stopped by a signal exit with 128 + its number
+    // (InterruptWatch).
 };
 
 int run(const QStringList &arguments);

@@ -16,6 +16,9 @@ struct Options
     bool dryRun = false;
     QStringList sets; // KEY=VALUE, in the order given
     int gapMs = 100;
+    QString ledger;
+    QStringList assigns; // KEY=FIRST..LAST
+    QString watch; // a directory
 };
 
 int portsCommand(const Options &options);
@@ -25,5 +28,6 @@ int diffCommand(const Options &options);
 int restoreCommand(const Options &options);
 int setCommand(const Options &options);
 int sendCommand(const Options &options);
+int provisionCommand(const Options &options);
 
 } // namespace Ctl

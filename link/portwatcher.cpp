@@ -4,12 +4,9 @@
 #include <QDebug>
 
 #if defined(Q_OS_LINUX)
-#    include <QSocketNotifier>
+#    include "directorywatch.h"
 
-#    include <cerrno>
-#    include <cstring>
-#    include <sys/inotify.h>
-#    include <unistd.h>
+#    include <QFileInfo>
 #elif defined(Q_OS_WIN)
 #    include <QAbstractNativeEventFilter>
 
@@ -35,39 +32,21 @@ class PortWatcher::Native
 public:
     explicit Native(PortWatcher &watcher)
     {
-        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (m_fd < 0)
-            return;
         const QString directory =
                 watchedDirectory().isEmpty() ? QStringLiteral("/dev") : watchedDirectory();
-        // Entries come and go, and udev gives a new node its group and mode right after.
-        const uint32_t mask =
-                IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_ONLYDIR;
-        if (::inotify_add_watch(m_fd, directory.toLocal8Bit().constData(), mask) < 0) {
-            qDebug() << "no watch on" << directory << ::strerror(errno);
-            ::close(m_fd);
-            m_fd = -1;
+        if (!QFileInfo(directory).isDir()) {
+            qDebug() << "no watch on" << directory << "(no such directory)";
             return;
         }
-        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &watcher, [this, &watcher] {
-            // The events only say that something changed; what is listed is asked afresh.
-            char events[4096];
-            while (::read(m_fd, events, sizeof events) > 0) { }
-            watcher.deviceChanged();
-        });
+        m_watch = std::make_unique<DirectoryWatch>(directory);
+        // The events only say that something changed; what is listed is asked afresh.
+        QObject::connect(m_watch.get(), &DirectoryWatch::changed, &watcher,
+                         [&watcher] { watcher.deviceChanged(); });
     }
-    ~Native()
-    {
-        m_notifier.reset();
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool isWatching() const { return m_fd >= 0; }
+    bool isWatching() const { return m_watch && m_watch->isWatching(); }
 
 private:
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<DirectoryWatch> m_watch;
 };
 
 #elif defined(Q_OS_WIN)

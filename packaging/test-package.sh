@@ -93,7 +93,7 @@ for name in nodeconfig remoteconfig cc2530ctl cc2530-sim; do
     [ ! -s "$work/man.err" ] || { cat "$work/man.err" >&2; fail "$page has errors"; }
 done
 # cc2530ctl's page is its --help: every subcommand has its section.
-for sub in ports read backup diff restore set send; do
+for sub in ports read backup diff restore set send provision; do
     zcat /usr/share/man/man1/cc2530ctl.1.gz | grep -q "^\.SH ${sub^^}\$" || fail "cc2530ctl.1 lacks $sub"
 done
 for f in copyright changelog.gz; do

@@ -5,10 +5,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -126,6 +128,15 @@ int main(int argc, char *argv[])
             { QStringLiteral("print-path-to"),
               QStringLiteral("Write the device path to FILE once the line is ready."),
               QStringLiteral("FILE") },
+            { QStringLiteral("mac"),
+              QStringLiteral("The module's MAC address: 16 hex digits as a profile shows it "
+                             "(default 0011223344556677)."),
+              QStringLiteral("HEX") },
+            { QStringLiteral("link"),
+              QStringLiteral("Make PATH a symbolic link to the pseudo-terminal at start and "
+                             "remove it at exit, as a USB adapter's entry in /dev/serial/by-id "
+                             "comes and goes with plugging."),
+              QStringLiteral("PATH") },
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -183,6 +194,19 @@ int main(int argc, char *argv[])
             ? intValue(parser, QStringLiteral("hangup-after-frames"), 1)
             : 0;
     const QString pathFile = parser.value(QStringLiteral("print-path-to"));
+    QByteArray mac;
+    if (parser.isSet(QStringLiteral("mac"))) {
+        const QString text = parser.value(QStringLiteral("mac"));
+        mac = QByteArray::fromHex(text.toLatin1());
+        if (text.size() != 16 || mac.size() != 8
+            || mac.toHex().toUpper() != text.toUpper().toLatin1())
+            fail(QStringLiteral("--mac: expected 16 hex digits, as 00124B0001020304"));
+        // The reply carries it least significant byte first.
+        std::reverse(mac.begin(), mac.end());
+    }
+    const QString linkPath = parser.value(QStringLiteral("link"));
+    if (!linkPath.isEmpty() && (QFileInfo::exists(linkPath) || QFileInfo(linkPath).isSymLink()))
+        fail(QStringLiteral("--link: %1 exists already").arg(linkPath));
 
     if (!installSignalHandlers())
         fail(QStringLiteral("Cannot install the signal handlers"));
@@ -205,6 +229,8 @@ int main(int argc, char *argv[])
     module.setRestartOnSave(restartOnSave);
     module.setRestartMs(restartMs);
     module.setHangUpAfterFrames(hangUpAfterFrames);
+    if (!mac.isEmpty())
+        module.setMacAddress(mac);
     if (!module.start()) {
         printError(QStringLiteral("Cannot open a pseudo-terminal"));
         return 1;
@@ -240,7 +266,16 @@ int main(int argc, char *argv[])
         }
     }
 
+    if (!linkPath.isEmpty() && !QFile::link(path, linkPath)) {
+        printError(QStringLiteral("Cannot make the link %1").arg(linkPath));
+        return 1;
+    }
+
     printLine(QStringLiteral("Simulated module ready on %1 — type this path into the port box")
                       .arg(path));
-    return app.exec();
+    const int code = app.exec();
+    // Unplugged: the link goes, unless something else has taken its place.
+    if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == path)
+        QFile::remove(linkPath);
+    return code;
 }
