@@ -5,26 +5,16 @@
 #include "moduleprofile.h"
 #include "profile.h"
 #include "simulatedmodule.h"
-#include "translations.h"
 #include "widget.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
-#include <cstdio>
-
 using namespace Bench;
 
 namespace {
-
-bool fail(const char *what)
-{
-    std::fprintf(stderr, "screenshots: %s\n", what);
-    return false;
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -42,15 +32,6 @@ bool open(WindowDriver &window, SimulatedModule &module)
     return true;
 }
 
-bool take(QWidget &widget, const QDir &docs, const QString &name)
-{
-    runEventLoop(300); // repainted
-    if (!widget.grab().save(docs.filePath(name)))
-        return fail("cannot save a picture");
-    std::printf("%s\n", qPrintable(docs.filePath(name)));
-    return true;
-}
-
 bool takeAll(const QDir &docs)
 {
     QTemporaryDir dir;
@@ -64,56 +45,53 @@ bool takeAll(const QDir &docs)
     // Page 0 and the pins after "连接设备".
     SimulatedModule a;
     if (!open(window, a))
-        return fail("cannot open the simulated module");
+        return pictureFailed("cannot open the simulated module");
     window.child<QPushButton>("readDeviceInfo")->click();
     if (!runUntil([&] { return !window.child<QLineEdit>("ExtPanID")->text().isEmpty(); }, 3000))
-        return fail("no device information");
+        return pictureFailed("no device information");
     auto *pages = window.child<QTabWidget>("tabWidget");
-    if (!take(widget, docs, QStringLiteral("nodeconfig-basic.png")))
+    if (!takePicture(widget, docs, QStringLiteral("nodeconfig-basic.png")))
         return false;
     pages->setCurrentIndex(1);
-    if (!take(widget, docs, QStringLiteral("nodeconfig-api.png")))
+    if (!takePicture(widget, docs, QStringLiteral("nodeconfig-api.png")))
         return false;
     pages->setCurrentIndex(0);
 
     // A profile of the first module onto one that differs in every parameter.
     if (!writeFile(first, ProfileFile::write(ModuleProfile::fromReply(a.deviceInfoReply()))))
-        return fail("cannot write the profile");
+        return pictureFailed("cannot write the profile");
     window.clickOpenButton();
     SimulatedModule b;
     b.changeEveryParameter();
     if (!open(window, b))
-        return fail("cannot open the second module");
+        return pictureFailed("cannot open the second module");
     chosen = first;
     window.child<QPushButton>("importProfile")->click();
     DifferencesDialog *review = nullptr;
     if (!runUntil([&] { return (review = widget.findChild<DifferencesDialog *>()); }, 3000))
-        return fail("no review of the differences");
-    if (!take(*review, docs, QStringLiteral("nodeconfig-import-review.png")))
+        return pictureFailed("no review of the differences");
+    if (!takePicture(*review, docs, QStringLiteral("nodeconfig-import-review.png")))
         return false;
     review->findChild<QPushButton *>(QStringLiteral("writeButton"))->click();
     if (!runUntil([&] { return window.status().endsWith(QStringLiteral("校验一致")); }, 10000))
-        return fail("the import was not verified");
-    if (!take(widget, docs, QStringLiteral("nodeconfig-import-done.png")))
+        return pictureFailed("the import was not verified");
+    if (!takePicture(widget, docs, QStringLiteral("nodeconfig-import-done.png")))
         return false;
 
     // A file the import refuses: a misspelt key and a PAN ID of five digits.
     if (!writeFile(refused, R"({"format": "cc2530-profile", "version": 1,
                                 "parameters": {"chanel": 11, "panId": "12345"}})"))
-        return fail("cannot write the refused profile");
+        return pictureFailed("cannot write the refused profile");
     chosen = refused;
     window.child<QPushButton>("importProfile")->click();
     if (!window.status().startsWith(QStringLiteral("导入失败")))
-        return fail("the file was not refused");
-    return take(widget, docs, QStringLiteral("nodeconfig-import-refused.png"));
+        return pictureFailed("the file was not refused");
+    return takePicture(widget, docs, QStringLiteral("nodeconfig-import-refused.png"));
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    Translations::install(QStringLiteral("zh_CN"));
-    const QStringList arguments = QCoreApplication::arguments();
-    return takeAll(QDir(arguments.value(1, QStringLiteral(".")))) ? 0 : 1;
+    return takePictures(argc, argv, takeAll);
 }
