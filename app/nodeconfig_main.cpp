@@ -1,3 +1,4 @@
+#include "translations.h"
 #include "widget.h"
 
 #include <QApplication>
@@ -6,6 +7,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The windows speak Chinese; so do the reasons the libraries give them.
+    Translations::install(QStringLiteral("zh_CN"));
     QGuiApplication::setDesktopFileName(QStringLiteral("cc2530-nodeconfig"));
     Widget window;
     window.show();

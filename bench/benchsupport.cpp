@@ -1,6 +1,7 @@
 #include "benchsupport.h"
 
 #include "simulatedmodule.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -564,6 +565,32 @@ int run(int argc, char *argv[], const Program &program)
             printRow(program, row);
     }
     return 0;
+}
+
+bool pictureFailed(const char *why)
+{
+    std::fprintf(stderr, "screenshots: %s\n", why);
+    return false;
+}
+
+bool takePicture(QWidget &widget, const QDir &docs, const QString &name)
+{
+    runEventLoop(300); // repainted
+    if (!widget.grab().save(docs.filePath(name)))
+        return pictureFailed("cannot save a picture");
+    std::printf("%s\n", qPrintable(docs.filePath(name)));
+    return true;
+}
+
+int takePictures(int argc, char *argv[], const std::function<bool(const QDir &docs)> &take)
+{
+    QApplication app(argc, argv);
+    if (!Translations::install(QStringLiteral("zh_CN"))) {
+        pictureFailed("the Chinese catalogue is not built into the program");
+        return 1;
+    }
+    const QStringList arguments = QCoreApplication::arguments();
+    return take(QDir(arguments.value(1, QStringLiteral(".")))) ? 0 : 1;
 }
 
 } // namespace Bench

@@ -4,6 +4,7 @@
 #include "windowdriver.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -122,5 +123,14 @@ std::unique_ptr<Window> openWindow(const Program &program, SimulatedModule &modu
 // table row per figure on standard output. With --startup-child, builds and shows the window
 // as the program's main() does and reports the moment it is shown.
 int run(int argc, char *argv[], const Program &program);
+
+// The programs that take the pictures of docs/ (scripts/screenshots.sh).
+// Says why the pictures cannot be taken, on standard error; false.
+bool pictureFailed(const char *why);
+// Saves widget, repainted, as name in docs; false when that fails.
+bool takePicture(QWidget &widget, const QDir &docs, const QString &name);
+// Runs take in an application with the windows' catalogue, the folder being the first argument;
+// the exit code.
+int takePictures(int argc, char *argv[], const std::function<bool(const QDir &docs)> &take);
 
 } // namespace Bench

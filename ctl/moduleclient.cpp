@@ -1,6 +1,5 @@
 #include "moduleclient.h"
 
-#include "commandframe.h"
 #include "deviceinfo.h"
 #include "modulecommands.h"
 #include "portaccess.h"
@@ -11,7 +10,6 @@
 #include <QSerialPort>
 #include <QTimer>
 
-#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -54,38 +52,21 @@ std::optional<QByteArray> deviceInfoFrame(const QByteArray &reply)
     return frame ? std::optional<QByteArray>(frame->toByteArray()) : std::nullopt;
 }
 
-bool holdsFrame(const QByteArray &reply)
-{
-    const QList<CommandFrame::Segment> segments = CommandFrame::segments(reply);
-    return std::any_of(segments.begin(), segments.end(), [](const CommandFrame::Segment &s) {
-        return s.kind == CommandFrame::Segment::Frame;
-    });
-}
-
 // Between reads that the module answers before it has restarted.
 constexpr int RestartPollMs = 100;
 
 } // namespace
 
-LinkSettings ModuleClient::settings(int gapMs,
-                                    std::shared_ptr<const std::atomic_bool> answersWrites)
+LinkSettings ModuleClient::settings(int gapMs)
 {
     LinkSettings settings;
     settings.fixedBaudRate = false;
-    settings.replyEnd = std::make_shared<FrameReplyEnd>(
-            [gapMs, answersWrites = std::move(answersWrites)](QByteArrayView sent) {
-                if (sent == ModuleCommand::readDeviceInfoFrame())
-                    return ReadTimeoutMs;
-                // A restart is seen by the reads that follow, which it must not hide.
-                if (sent == ModuleCommand::saveAndRestartFrame())
-                    return gapMs;
-                return answersWrites && answersWrites->load() ? ReadTimeoutMs : gapMs;
-            });
+    settings.replyEnd = std::make_shared<ModuleReplyEnd>(gapMs);
     return settings;
 }
 
 ModuleClient::ModuleClient(int gapMs)
-    : m_worker(settings(gapMs, m_answersWrites))
+    : m_worker(settings(gapMs))
 {
     watchLine();
 }
@@ -174,10 +155,6 @@ std::optional<QByteArray> ModuleClient::exchange(const QByteArray &transmission)
     // (unless they are taken as they come).
     if (!m_unasked)
         m_worker.discardRxData();
-    // An answer to a write may be the late answer to the write before: no matter, the
-    // read-back proves what the module holds.
-    if (reply && transmission != ModuleCommand::readDeviceInfoFrame() && holdsFrame(*reply))
-        m_answersWrites->store(true);
     return reply;
 }
 

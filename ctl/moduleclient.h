@@ -6,16 +6,12 @@
 #include <QEventLoop>
 #include <QString>
 
-#include <atomic>
 #include <functional>
-#include <memory>
 #include <optional>
 
 // The command line's way to the attached module: one exchange at a time through the serial
-// worker, waiting in a local event loop. Replies end by the frame rule: an answer frame ends
-// the wait at once; a write the module does not answer ends after the gap. Once the module has
-// answered a write, every write waits for its answer as long as a read does, so that a module
-// that answers late is never sent frames faster than it works them off.
+// worker, waiting in a local event loop. Replies end by the frame rule (ModuleReplyEnd): an
+// answer frame ends the wait at once; a write the module does not answer ends after the gap.
 class ModuleClient
 {
 public:
@@ -26,17 +22,15 @@ public:
         LineLost, // the device went away
     };
 
-    static constexpr int ReadTimeoutMs = 1000;
+    static constexpr int ReadTimeoutMs = ModuleReplyEnd::ReadTimeoutMs;
 
     // gapMs: how long a write may go unanswered; reads get ReadTimeoutMs.
     explicit ModuleClient(int gapMs);
     // Any other rule, for comparing rules side by side.
     explicit ModuleClient(LinkSettings settings);
 
-    // Replies end by the frame rule; a write may go unanswered for gapMs, or for ReadTimeoutMs
-    // once answersWrites holds (save and restart: always gapMs).
-    static LinkSettings settings(int gapMs,
-                                 std::shared_ptr<const std::atomic_bool> answersWrites = {});
+    // Replies end by the frame rule, a write that goes unanswered after gapMs.
+    static LinkSettings settings(int gapMs);
 
     // The line's rate for the open (38400 unless set).
     void setBaudRate(qint32 rate);
@@ -76,8 +70,6 @@ private:
     void watchLine();
     void lineLost();
 
-    // Read by the worker's reply rule.
-    std::shared_ptr<std::atomic_bool> m_answersWrites = std::make_shared<std::atomic_bool>(false);
     MyThread m_worker;
     std::function<void(const QByteArray &)> m_unasked;
     QEventLoop *m_waiting = nullptr;

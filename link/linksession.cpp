@@ -51,8 +51,20 @@ bool lineIsDown(const QSerialPort &port)
 // Why the open failed, in words the user can act on.
 QString openFailureReason(const QSerialPort &port, const QString &name)
 {
-    const auto problem = port.error() == QSerialPort::PermissionError ? portPermissionProblem(name)
-                                                                      : std::nullopt;
+    if (port.error() != QSerialPort::PermissionError)
+        return port.errorString();
+    // Qt's serial port reports a port another program has locked as a permission error.
+    if (const auto lock = portLock(name)) {
+        if (lock->pid <= 0) {
+            return QStringLiteral("串口 %1 的锁文件 %2 未写明进程；若没有程序在用该串口，可删除它")
+                    .arg(name, lock->lockFile);
+        }
+        if (lock->program.isEmpty())
+            return QStringLiteral("串口 %1 正被进程 %2 占用").arg(name, QString::number(lock->pid));
+        return QStringLiteral("串口 %1 正被进程 %2（%3）占用")
+                .arg(name, QString::number(lock->pid), lock->program);
+    }
+    const auto problem = portPermissionProblem(name);
     if (!problem)
         return port.errorString();
     if (!problem->group.isEmpty()) {
@@ -129,7 +141,9 @@ void LinkSession::applyBaudRate()
 
 void LinkSession::startSend()
 {
-    m_sent = m_state.takeNext();
+    Transmission next = m_state.takeNext();
+    m_sent = std::move(next.bytes);
+    m_replyEnd = next.replyEnd ? std::move(next.replyEnd) : m_settings.replyEnd;
     m_port.clear();
     m_purged = true;
     qDebug() << "Zarno:"
@@ -152,7 +166,7 @@ void LinkSession::onBytesWritten()
         return;
     qDebug() << "Zarno:"
              << "send data success";
-    enter(State::AwaitingReply, m_settings.replyEnd->firstByteTimeoutMs(m_sent));
+    enter(State::AwaitingReply, m_replyEnd->firstByteTimeoutMs(m_sent));
     if (m_port.bytesAvailable() > 0)
         onReadyRead();
 }
@@ -189,7 +203,7 @@ void LinkSession::onReadyRead()
 void LinkSession::continueReply()
 {
     const std::optional<int> wait =
-            m_settings.replyEnd->moreWaitMs(m_sent, m_state.collected(), m_replyClock.elapsed());
+            m_replyEnd->moreWaitMs(m_sent, m_state.collected(), m_replyClock.elapsed());
     if (wait)
         enter(State::CollectingReply, *wait);
     else

@@ -8,12 +8,15 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <memory>
+
 class LinkState;
 
 // One run of the worker on an open port, driven by the port's events in the worker thread.
 //
-// Timing of one exchange: the transmission must be written within 50 ms; then the reply-end
-// rule of the settings says how long the first byte may take and when the reply is complete.
+// Timing of one exchange: the transmission must be written within 50 ms; then its reply-end
+// rule (the settings' unless it brings its own) says how long the first byte may take and
+// when the reply is complete.
 // Unasked bytes are collected into deliveries that end after 5 ms of silence or once one
 // holds more than 200 bytes. Between those, the thread sleeps until data, a transmission or a
 // stop request arrives.
@@ -69,5 +72,6 @@ private:
     // The port was purged and nothing has been read since.
     bool m_purged = false;
     QByteArray m_sent;
+    std::shared_ptr<const ReplyEndRule> m_replyEnd;
     QElapsedTimer m_replyClock;
 };

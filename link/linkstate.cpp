@@ -52,10 +52,10 @@ QString LinkState::comName() const
     return m_comName;
 }
 
-void LinkState::enqueue(const QByteArray &transmission)
+void LinkState::enqueue(const Transmission &transmission)
 {
-    auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const QByteArray &p) {
-        return ModuleCommand::sameTarget(p, transmission);
+    auto same = std::find_if(m_pending.begin(), m_pending.end(), [&](const Transmission &p) {
+        return ModuleCommand::sameTarget(p.bytes, transmission.bytes);
     });
     if (same != m_pending.end())
         *same = transmission;
@@ -63,7 +63,7 @@ void LinkState::enqueue(const QByteArray &transmission)
         m_pending.append(transmission);
 }
 
-void LinkState::submit(const QByteArray &transmission)
+void LinkState::submit(const Transmission &transmission)
 {
     {
         const QMutexLocker locker(&m_mutex);
@@ -72,7 +72,7 @@ void LinkState::submit(const QByteArray &transmission)
     emit requested();
 }
 
-bool LinkState::submitOn(quint32 connection, const QByteArray &transmission)
+bool LinkState::submitOn(quint32 connection, const Transmission &transmission)
 {
     {
         const QMutexLocker locker(&m_mutex);
@@ -97,16 +97,19 @@ void LinkState::openConnection()
     ++m_connection;
 }
 
-QByteArray LinkState::takeNext()
+Transmission LinkState::takeNext()
 {
     const QMutexLocker locker(&m_mutex);
-    return m_pending.isEmpty() ? QByteArray() : m_pending.takeFirst();
+    return m_pending.isEmpty() ? Transmission() : m_pending.takeFirst();
 }
 
 QList<QByteArray> LinkState::pending() const
 {
     const QMutexLocker locker(&m_mutex);
-    return m_pending;
+    QList<QByteArray> bytes;
+    for (const Transmission &transmission : m_pending)
+        bytes << transmission.bytes;
+    return bytes;
 }
 
 bool LinkState::hasPending() const

@@ -7,11 +7,22 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class ReplyEndRule;
+
+// One transmission and the rule that ends its reply; none: the worker's own.
+struct Transmission
+{
+    QByteArray bytes;
+    std::shared_ptr<const ReplyEndRule> replyEnd;
+};
+
 // The fields the window and the worker share, behind one mutex. Every call is one locked step.
 //
 // Transmissions wait in order, one exchange each. One that writes the same target as a
-// pending one (ModuleCommand::sameTarget) takes that one's place, so a list scrolled through
-// while the line is busy still sends only its last value.
+// pending one (ModuleCommand::sameTarget) takes that one's place, with its own reply-end rule,
+// so a list scrolled through while the line is busy still sends only its last value.
 //
 // Every open and every close starts a new connection number. A submission bound to the
 // connection it was planned for is dropped once that connection is over, also when the window
@@ -31,14 +42,14 @@ public:
     void setComName(const QString &name);
     QString comName() const;
 
-    void submit(const QByteArray &transmission);
+    void submit(const Transmission &transmission);
     // False (and nothing submitted) when connection is no longer the open one.
-    bool submitOn(quint32 connection, const QByteArray &transmission);
+    bool submitOn(quint32 connection, const Transmission &transmission);
     quint32 connection() const;
     // The open step: the port is open, a new connection begins.
     void openConnection();
     // The worker side: the next transmission, which leaves the queue.
-    QByteArray takeNext();
+    Transmission takeNext();
     QList<QByteArray> pending() const;
     bool hasPending() const;
     void withdrawPending();
@@ -73,12 +84,12 @@ Q_SIGNALS:
     void baudRateChanged();
 
 private:
-    void enqueue(const QByteArray &transmission); // with the lock held
+    void enqueue(const Transmission &transmission); // with the lock held
 
     mutable QMutex m_mutex;
     QByteArray m_collected;
     QList<QByteArray> m_deliveries;
-    QList<QByteArray> m_pending;
+    QList<Transmission> m_pending;
     bool m_comOpened = false;
     quint32 m_connection = 0;
     QString m_comName;

@@ -53,14 +53,15 @@ QString MyThread::comName() const
     return m_state.comName();
 }
 
-void MyThread::submit(const QByteArray &transmission)
+void MyThread::submit(const QByteArray &transmission, std::shared_ptr<const ReplyEndRule> replyEnd)
 {
-    m_state.submit(transmission);
+    m_state.submit({ transmission, std::move(replyEnd) });
 }
 
-bool MyThread::submitOn(quint32 connection, const QByteArray &transmission)
+bool MyThread::submitOn(quint32 connection, const QByteArray &transmission,
+                        std::shared_ptr<const ReplyEndRule> replyEnd)
 {
-    return m_state.submitOn(connection, transmission);
+    return m_state.submitOn(connection, { transmission, std::move(replyEnd) });
 }
 
 quint32 MyThread::connection() const

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QThread>
 
+#include <memory>
+
 // The serial worker: the only code that touches the port. The window submits transmissions;
 // the worker writes them one exchange after another, collects each reply into rxData and
 // signals. Bytes that arrive unasked are collected and signalled as well.
@@ -34,12 +36,15 @@ public:
 
     // Hands over one transmission (a frame, or a frame and the clear-network frame that goes
     // with it in the same write) in one step. It waits behind the pending ones unless it
-    // takes the place of one with the same target (ModuleCommand::sameTarget).
-    void submit(const QByteArray &transmission);
+    // takes the place of one with the same target (ModuleCommand::sameTarget). Its reply ends
+    // by replyEnd when given, otherwise by the rule of the settings.
+    void submit(const QByteArray &transmission,
+                std::shared_ptr<const ReplyEndRule> replyEnd = nullptr);
     // As submit, for the connection it was planned for (connection() at planning time):
     // dropped, and false, once that connection is over. Whatever a program submits on its own
     // (not at the user's click) goes this way, so that none of it reaches the next connection.
-    bool submitOn(quint32 connection, const QByteArray &transmission);
+    bool submitOn(quint32 connection, const QByteArray &transmission,
+                  std::shared_ptr<const ReplyEndRule> replyEnd = nullptr);
     // Changes at every open and every close.
     quint32 connection() const;
     // The pending transmissions, in the order they go out.

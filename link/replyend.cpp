@@ -5,6 +5,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -68,4 +69,32 @@ std::optional<int> FrameReplyEnd::moreWaitMs(QByteArrayView sent, QByteArrayView
         }
     }
     return remainingOfLimit(sinceFirstByteMs);
+}
+
+ModuleReplyEnd::ModuleReplyEnd(int gapMs)
+    : m_gapMs(gapMs)
+{
+}
+
+int ModuleReplyEnd::firstByteTimeoutMs(QByteArrayView sent) const
+{
+    if (sent == ModuleCommand::readDeviceInfoFrame())
+        return ReadTimeoutMs;
+    if (sent == ModuleCommand::saveAndRestartFrame())
+        return m_gapMs;
+    return m_answersWrites ? ReadTimeoutMs : m_gapMs;
+}
+
+std::optional<int> ModuleReplyEnd::moreWaitMs(QByteArrayView sent, QByteArrayView reply,
+                                              qint64 sinceFirstByteMs) const
+{
+    // An answer to a write may be the late answer to the write before: no matter, the
+    // read-back proves what the module holds.
+    if (sent != ModuleCommand::readDeviceInfoFrame() && !m_answersWrites) {
+        const QList<CommandFrame::Segment> segments = CommandFrame::segments(reply);
+        m_answersWrites = std::any_of(segments.begin(), segments.end(), [](const auto &s) {
+            return s.kind == CommandFrame::Segment::Frame;
+        });
+    }
+    return FrameReplyEnd::moreWaitMs(sent, reply, sinceFirstByteMs);
 }

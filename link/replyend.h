@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -45,4 +46,29 @@ public:
 
 private:
     FirstByteTimeout m_firstByteTimeout;
+};
+
+// The frame rule of our own exchanges with the attached module (cc2530ctl's, nodeconfig's
+// export and import): the device-information read may take ReadTimeoutMs to begin, a write
+// the gap, since the module's answers to writes are not documented (the read-back proves a
+// write). Once the module has answered a write, every write waits as long as a read for its
+// answer, so that a module that answers late is never sent frames faster than it works them
+// off; save and restart keeps the gap, as the reads after it see the restart. One rule per
+// module: it learns from the replies it ends.
+class ModuleReplyEnd : public FrameReplyEnd
+{
+public:
+    static constexpr int ReadTimeoutMs = 1000;
+    static constexpr int DefaultGapMs = 100;
+
+    explicit ModuleReplyEnd(int gapMs = DefaultGapMs);
+
+    int firstByteTimeoutMs(QByteArrayView sent) const override;
+    std::optional<int> moreWaitMs(QByteArrayView sent, QByteArrayView reply,
+                                  qint64 sinceFirstByteMs) const override;
+
+private:
+    const int m_gapMs;
+    // Set by the worker thread.
+    mutable std::atomic_bool m_answersWrites { false };
 };

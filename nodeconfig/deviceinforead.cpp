@@ -4,6 +4,8 @@
 #include "modulecommands.h"
 #include "mythread.h"
 
+#include <utility>
+
 DeviceInfoRead::DeviceInfoRead(MyThread &worker, QObject *parent)
     : QObject(parent)
     , m_worker(worker)
@@ -11,9 +13,10 @@ DeviceInfoRead::DeviceInfoRead(MyThread &worker, QObject *parent)
     connect(&worker, &MyThread::exchangeFinished, this, &DeviceInfoRead::onExchangeFinished);
 }
 
-void DeviceInfoRead::start(quint32 connection)
+void DeviceInfoRead::start(quint32 connection, std::shared_ptr<const ReplyEndRule> replyEnd)
 {
-    m_running = m_worker.submitOn(connection, ModuleCommand::readDeviceInfoFrame());
+    m_running = m_worker.submitOn(connection, ModuleCommand::readDeviceInfoFrame(),
+                                  std::move(replyEnd));
 }
 
 void DeviceInfoRead::onExchangeFinished(const QByteArray &sent, const QByteArray &reply)

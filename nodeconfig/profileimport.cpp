@@ -4,11 +4,13 @@
 
 #include <utility>
 
-ProfileImport::ProfileImport(MyThread &worker, quint32 connection, Profile wanted, QObject *parent)
+ProfileImport::ProfileImport(MyThread &worker, quint32 connection, Profile wanted,
+                             std::shared_ptr<const ReplyEndRule> replyEnd, QObject *parent)
     : QObject(parent)
     , m_worker(worker)
     , m_connection(connection)
     , m_wanted(std::move(wanted))
+    , m_replyEnd(std::move(replyEnd))
     , m_read(worker)
 {
     connect(&m_read, &DeviceInfoRead::finished, this, &ProfileImport::onRead);
@@ -19,7 +21,7 @@ ProfileImport::ProfileImport(MyThread &worker, quint32 connection, Profile wante
 void ProfileImport::start()
 {
     m_stage = Stage::Reading;
-    m_read.start(m_connection);
+    m_read.start(m_connection, m_replyEnd);
 }
 
 void ProfileImport::write()
@@ -75,9 +77,9 @@ void ProfileImport::onExchangeFinished(const QByteArray &sent)
 void ProfileImport::submitNext()
 {
     if (m_written < total()) {
-        m_worker.submitOn(m_connection, m_transmissions.at(m_written).bytes);
+        m_worker.submitOn(m_connection, m_transmissions.at(m_written).bytes, m_replyEnd);
         return;
     }
     m_stage = Stage::Verifying;
-    m_read.start(m_connection);
+    m_read.start(m_connection, m_replyEnd);
 }

@@ -10,14 +10,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class MyThread;
+class ReplyEndRule;
 
 // One import of a profile into the attached module through the window's worker: reads the
 // module, offers what differs for review, writes the accepted differences one exchange after
 // another, each transmission exactly as the setter of that parameter hands it over (the
 // clear-network frame with node type, channel and PAN ID), and reads the module back. It never
 // waits: each step starts when the worker reports that the exchange before it is over. All it
-// submits belongs to the connection it was planned for: nothing of it reaches another one.
+// submits belongs to the connection it was planned for: nothing of it reaches another one,
+// and every reply of its exchanges ends by its own rule.
 class ProfileImport : public QObject
 {
     Q_OBJECT
@@ -26,7 +30,8 @@ public:
     enum class Stage { Reading, Reviewing, Writing, Verifying, Over };
     Q_ENUM(Stage)
 
-    ProfileImport(MyThread &worker, quint32 connection, Profile wanted, QObject *parent = nullptr);
+    ProfileImport(MyThread &worker, quint32 connection, Profile wanted,
+                  std::shared_ptr<const ReplyEndRule> replyEnd, QObject *parent = nullptr);
 
     // Submits the read the review starts from.
     void start();
@@ -59,6 +64,7 @@ private:
     MyThread &m_worker;
     const quint32 m_connection;
     const Profile m_wanted;
+    const std::shared_ptr<const ReplyEndRule> m_replyEnd;
     DeviceInfoRead m_read;
     Stage m_stage = Stage::Reading;
     QList<ModuleProfile::Difference> m_differences;

@@ -16,6 +16,7 @@ Widget::Widget(QWidget *parent)
     , ui(new Ui::Widget)
     , worker(LinkSettings::nodeConfig())
     , exportRead(worker)
+    , profileReplyEnd([] { return std::make_shared<ModuleReplyEnd>(); })
 {
     ui->setupUi(this);
 
@@ -89,7 +90,6 @@ void Widget::isComOpen(bool success)
     // A close clicked between the open and this queued report has already closed the window.
     if (success && worker.stopRequested())
         return;
-    lastReply.clear();
     if (success) {
         ui->serialPortComboBox->setEnabled(false);
         ui->serialPortComboBox_2->setEnabled(false);

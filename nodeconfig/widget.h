@@ -44,6 +44,11 @@ public:
     // cancels. File dialogs unless tests put their own in.
     using FileChooser = std::function<QString(QWidget *parent, const QString &suggested)>;
     void setProfileFileChoosers(FileChooser save, FileChooser open);
+    // The reply-end rule of the export's and the import's own exchanges, made afresh for each
+    // of them: the frame rule (ModuleReplyEnd) unless benchmarks put another beside it (null:
+    // the worker's own 300 ms rule).
+    using ReplyEndMaker = std::function<std::shared_ptr<const ReplyEndRule>()>;
+    void setProfileReplyEnd(ReplyEndMaker make);
 
     // Pin slots: called with the new item text at every index change of their list.
     // (Connected by connectPinForwarders; Qt 6 has no text variant of currentIndexChanged.)
@@ -172,8 +177,6 @@ private:
     quint8 readSuccessCount = 0;
     bool fieldsUpdating = false;
 
-    // The last device-information reply accepted on this connection, exactly its bytes.
-    QByteArray lastReply;
     DeviceInfoRead exportRead;
     std::unique_ptr<ProfileImport> import;
     // While the file of an import is being chosen; cleared when the port closes meanwhile.
@@ -181,4 +184,5 @@ private:
     QPointer<QDialog> importReview;
     FileChooser chooseExportFile;
     FileChooser chooseImportFile;
+    ReplyEndMaker profileReplyEnd;
 };

@@ -28,7 +28,6 @@ void Widget::checkRxData()
         fieldsUpdating = false;
         return;
     }
-    lastReply = frame->toByteArray();
     const DeviceInfoReply::DeviceInfo info = DeviceInfoReply::decode(*frame);
 
     // The order matters for the work mode, whose enabling rule runs where it changes: codes

@@ -4,13 +4,13 @@
 #include "differencesdialog.h"
 #include "moduleprofile.h"
 #include "profile.h"
+#include "savefile.h"
 
 #include "ui_widget.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <utility>
@@ -51,6 +51,11 @@ void Widget::setProfileFileChoosers(FileChooser save, FileChooser open)
     chooseImportFile = std::move(open);
 }
 
+void Widget::setProfileReplyEnd(ReplyEndMaker make)
+{
+    profileReplyEnd = std::move(make);
+}
+
 void Widget::showStatus(const QString &text, Tone tone, const QString &toolTip)
 {
     static const QString Colours[] = { QStringLiteral("color: #c00000;"), QString(),
@@ -74,15 +79,12 @@ void Widget::exportReadFinished(const QByteArray &reply)
 
 void Widget::on_exportProfile_clicked()
 {
-    if (!lastReply.isEmpty()) {
-        saveProfile(lastReply);
-        return;
-    }
-    // Nothing read on this connection yet: the module is read first.
+    // The module is read at every export, behind any write still pending: the file holds what
+    // the module holds now, also what a setter wrote since the last read.
     ui->exportProfile->setEnabled(false);
     ui->importProfile->setEnabled(false);
     showStatus(QStringLiteral("正在读取模块…"), Tone::Busy);
-    exportRead.start(worker.connection());
+    exportRead.start(worker.connection(), profileReplyEnd());
 }
 
 void Widget::saveProfile(const QByteArray &reply)
@@ -97,11 +99,10 @@ void Widget::saveProfile(const QByteArray &reply)
                                            ProfileFilter);
     if (path.isEmpty())
         return;
-    const QByteArray text = ProfileFile::write(profile);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        showStatus(QStringLiteral("导出失败：") + file.errorString(), Tone::Fault,
-                   QStringLiteral("导出失败：%1\n%2").arg(file.errorString(), path));
+    const QString failure = saveWhole(path, ProfileFile::write(profile));
+    if (!failure.isEmpty()) {
+        showStatus(QStringLiteral("导出失败：") + failure, Tone::Fault,
+                   QStringLiteral("导出失败：%1\n%2").arg(failure, path));
         return;
     }
     showStatus(QStringLiteral("已导出到 ") + QFileInfo(path).fileName(), Tone::Done, path);
@@ -130,7 +131,7 @@ void Widget::on_importProfile_clicked()
                    path + u'\n' + errors.join(u'\n'));
         return;
     }
-    import = std::make_unique<ProfileImport>(worker, connection, *wanted, this);
+    import = std::make_unique<ProfileImport>(worker, connection, *wanted, profileReplyEnd(), this);
     connect(import.get(), &ProfileImport::reviewReady, this, &Widget::reviewImport);
     connect(import.get(), &ProfileImport::progress, this, &Widget::importProgress);
     connect(import.get(), &ProfileImport::verified, this, &Widget::importVerified);

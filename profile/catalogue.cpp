@@ -3,6 +3,7 @@
 #include "commandframe.h"
 #include "optionlists.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -16,6 +17,11 @@
 namespace ProfileCatalogue {
 
 namespace {
+
+struct Text
+{
+    Q_DECLARE_TR_FUNCTIONS(ProfileCatalogue)
+};
 
 using DeviceInfoReply::DeviceInfo;
 using DeviceInfoReply::Field;
@@ -300,9 +306,9 @@ QList<Entry> withWrittenCodes(QList<Entry> all)
 QString quoted(const QJsonValue &value)
 {
     if (value.isObject())
-        return QStringLiteral("an object");
+        return Text::tr("an object");
     if (value.isArray())
-        return QStringLiteral("a list");
+        return Text::tr("a list");
     const QByteArray text = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(text.mid(1, text.size() - 2));
 }
@@ -311,16 +317,16 @@ QString expected(const Entry &entry)
 {
     switch (entry.type) {
     case Type::Hex:
-        return QStringLiteral("%1 hex digits").arg(entry.digits);
+        return Text::tr("%1 hex digits").arg(entry.digits);
     case Type::Boolean:
-        return QStringLiteral("true or false");
+        return Text::tr("true or false");
     case Type::Word:
     case Type::Integer:
         break;
     }
     if (entry.values.isEmpty())
-        return QStringLiteral("a whole number from %1 to %2").arg(entry.minimum).arg(entry.maximum);
-    return QStringLiteral("one of ") + entry.values.join(QStringLiteral(", "));
+        return Text::tr("a whole number from %1 to %2").arg(entry.minimum).arg(entry.maximum);
+    return Text::tr("one of %1").arg(entry.values.join(QStringLiteral(", ")));
 }
 
 bool isHexDigits(const QString &text)
@@ -357,15 +363,15 @@ std::optional<QString> check(const Entry &entry, const QJsonValue &value, const 
 {
     const auto refuse = [&](const QString &why) -> std::optional<QString> {
         if (error)
-            *error = name + QStringLiteral(": ") + why;
+            *error = Text::tr("%1: %2").arg(name, why);
         return std::nullopt;
     };
     const auto wrongType = [&] {
-        return refuse(QStringLiteral("expected %1, got %2").arg(expected(entry), quoted(value)));
+        return refuse(Text::tr("expected %1, got %2").arg(expected(entry), quoted(value)));
     };
     const auto notAllowed = [&] {
-        return refuse(QStringLiteral("%1 is not allowed; expected %2")
-                              .arg(quoted(value), expected(entry)));
+        return refuse(
+                Text::tr("%1 is not allowed; expected %2").arg(quoted(value), expected(entry)));
     };
 
     QString text;
@@ -403,20 +409,20 @@ std::optional<QString> check(const Entry &entry, const QJsonValue &value, const 
         // Pin list 2 offers every function.
         if (entry.write == Write::Pin
             && words(OptionLists::pinFunctions(PinList::Two)).contains(text)) {
-            return refuse(QStringLiteral("this pin does not offer %1; expected %2")
+            return refuse(Text::tr("this pin does not offer %1; expected %2")
                                   .arg(quoted(value), expected(entry)));
         }
         return notAllowed();
     }
     const qint64 number = text.toLongLong();
     if (number < entry.minimum || number > entry.maximum) {
-        return refuse(QStringLiteral("%1 is out of range; expected %2").arg(text, expected(entry)));
+        return refuse(Text::tr("%1 is out of range; expected %2").arg(text, expected(entry)));
     }
     if (entry.read == Read::Frequency) {
         const quint32 held = heldFrequency(quint32(number));
         if (held != number) {
             if (note)
-                *note = QStringLiteral("%1: %2 Hz is stored as %3 Hz").arg(name, text).arg(held);
+                *note = Text::tr("%1: %2 Hz is stored as %3 Hz").arg(name, text).arg(held);
             return QString::number(held);
         }
     }

@@ -1,7 +1,9 @@
 #include "profile.h"
 
 #include "catalogue.h"
+#include "systemtext.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -85,6 +87,11 @@ namespace ProfileFile {
 
 namespace {
 
+struct Text
+{
+    Q_DECLARE_TR_FUNCTIONS(ProfileFile)
+};
+
 const auto FormatKey = QStringLiteral("format");
 const auto VersionKey = QStringLiteral("version");
 const auto ModuleKey = QStringLiteral("module");
@@ -96,7 +103,7 @@ QString lineAndColumn(const QByteArray &json, int offset)
 {
     const QByteArray before = json.left(offset);
     const qsizetype lineStart = before.lastIndexOf('\n') + 1;
-    return QStringLiteral("line %1, column %2")
+    return Text::tr("line %1, column %2")
             .arg(before.count('\n') + 1)
             .arg(QString::fromUtf8(before.mid(lineStart)).size() + 1);
 }
@@ -109,14 +116,14 @@ QString jsonText(const QJsonValue &value)
 
 QString unknownKey(const QString &path, const QString &key, const QStringList &known)
 {
-    return QStringLiteral("%1: unknown key; did you mean \"%2\"?")
+    return Text::tr("%1: unknown key; did you mean \"%2\"?")
             .arg(path, ProfileCatalogue::closest(key, known));
 }
 
 QString notAnObject(const QString &path, const QJsonValue &value)
 {
-    return QStringLiteral("%1: expected an object, got %2")
-            .arg(path, value.isArray() ? QStringLiteral("a list") : jsonText(value));
+    return Text::tr("%1: expected an object, got %2")
+            .arg(path, value.isArray() ? Text::tr("a list") : jsonText(value));
 }
 
 // The names one level below prefix ("" or "pins."): keys and groups of keys.
@@ -176,7 +183,7 @@ void readModule(const QJsonValue &value, ModuleInfo &module, QStringList &errors
         if (!field)
             errors << unknownKey(path, it.key(), { MacKey, FirmwareKey });
         else if (!it.value().isString())
-            errors << QStringLiteral("%1: expected a string, got %2").arg(path, jsonText(*it));
+            errors << Text::tr("%1: expected a string, got %2").arg(path, jsonText(*it));
         else
             *field = it.value().toString();
     }
@@ -187,24 +194,23 @@ bool readHeader(const QJsonObject &root, QStringList &errors)
 {
     const QJsonValue format = root.value(FormatKey);
     if (format.isUndefined()) {
-        errors << QStringLiteral("format: missing; expected \"%1\"").arg(QLatin1String(Format));
+        errors << Text::tr("format: missing; expected \"%1\"").arg(QLatin1String(Format));
         return false;
     }
     if (format.toString() != QLatin1String(Format)) {
-        errors << QStringLiteral("format: %1 is not a module profile; expected \"%2\"")
+        errors << Text::tr("format: %1 is not a module profile; expected \"%2\"")
                           .arg(jsonText(format), QLatin1String(Format));
         return false;
     }
     const QJsonValue version = root.value(VersionKey);
     if (!version.isDouble() || version.toDouble() < 1 || version.toDouble() != version.toInt()) {
-        errors << QStringLiteral("version: expected %1, got %2")
+        errors << Text::tr("version: expected %1, got %2")
                           .arg(Version)
-                          .arg(version.isUndefined() ? QStringLiteral("nothing")
-                                                     : jsonText(version));
+                          .arg(version.isUndefined() ? Text::tr("nothing") : jsonText(version));
         return false;
     }
     if (version.toInt() > Version) {
-        errors << QStringLiteral("version: %1 is newer than this program reads (%2)")
+        errors << Text::tr("version: %1 is newer than this program reads (%2)")
                           .arg(version.toInt())
                           .arg(Version);
         return false;
@@ -214,7 +220,7 @@ bool readHeader(const QJsonObject &root, QStringList &errors)
 
 QString givenTwice(const QString &path)
 {
-    return path + QStringLiteral(": given more than once");
+    return Text::tr("%1: given more than once").arg(path);
 }
 
 // The JSON string starting at start (a quote) as text, and the offset just past it.
@@ -288,7 +294,7 @@ void findRepeatedNames(const QByteArray &json, QStringList &errors)
 void readRoot(const QJsonObject &root, Profile &profile, QStringList &errors, QStringList &notes)
 {
     if (!root.contains(ParametersKey))
-        errors << QStringLiteral("parameters: missing");
+        errors << Text::tr("parameters: missing");
     for (auto it = root.begin(); it != root.end(); ++it) {
         if (it.key() == FormatKey || it.key() == VersionKey)
             continue;
@@ -365,15 +371,16 @@ std::optional<Profile> parse(const QByteArray &json, QStringList *errors, QStrin
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (json.trimmed().isEmpty()) {
-        faults << QStringLiteral("empty file, not a profile");
+        faults << Text::tr("empty file, not a profile");
     } else if (json.trimmed().startsWith("mac\t")) {
         // What `cc2530ctl read` prints, saved as a file: a line per key, tab-separated.
-        faults << QStringLiteral("`read`'s table, not a profile; use `backup` or `read --json`");
+        faults << Text::tr("`read`'s table, not a profile; use `backup` or `read --json`");
     } else if (parseError.error != QJsonParseError::NoError) {
-        faults << lineAndColumn(json, parseError.offset) + QStringLiteral(": ")
-                        + parseError.errorString();
+        // Qt's reason is translated by the catalogue as well (systemtext.cpp).
+        faults << Text::tr("%1: %2").arg(lineAndColumn(json, parseError.offset),
+                                         parseError.errorString());
     } else if (!document.isObject()) {
-        faults << QStringLiteral("the profile is not a JSON object");
+        faults << Text::tr("the profile is not a JSON object");
     } else {
         findRepeatedNames(json, faults);
         const QJsonObject root = document.object();
@@ -400,12 +407,12 @@ std::optional<Profile> load(const QString &path, QStringList *errors, QStringLis
     // refused before it is opened.
     const QFileInfo info(path);
     if (info.exists() && !info.isFile())
-        return refuse(QStringLiteral("not a regular file"));
+        return refuse(Text::tr("not a regular file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return refuse(QStringLiteral("cannot read: ") + file.errorString());
+        return refuse(Text::tr("cannot read: %1").arg(systemText(file.errorString())));
     if (file.size() > MaxFileBytes) {
-        return refuse(QStringLiteral("%1 bytes: larger than a profile can be (%2 bytes at most)")
+        return refuse(Text::tr("%1 bytes: larger than a profile can be (%2 bytes at most)")
                               .arg(file.size())
                               .arg(MaxFileBytes));
     }
@@ -438,7 +445,7 @@ std::optional<Setting> parseSetting(const QString &text, QString *error)
         return std::nullopt;
     };
     if (equals < 0)
-        return refuse(QStringLiteral("\"%1\" is not KEY=VALUE").arg(text));
+        return refuse(Text::tr("\"%1\" is not KEY=VALUE").arg(text));
     const Entry *entry = ProfileCatalogue::find(key);
     if (!entry) {
         QStringList keys;

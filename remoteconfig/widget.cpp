@@ -5,6 +5,7 @@
 #include "remotecatalogue.h"
 #include "remoteframe.h"
 #include "rxlog.h"
+#include "savefile.h"
 #include "ui_widget.h"
 
 #include <QComboBox>
@@ -13,7 +14,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTime>
@@ -394,10 +394,10 @@ bool Widget::saveLog(const QString &path)
     QByteArray text = ui->RssiTestDisplay->toPlainText().toUtf8();
     if (!text.isEmpty())
         text += '\n';
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    const QString failure = saveWhole(path, text);
+    if (!failure.isEmpty()) {
         // The reason in the room beside the button, and whole in its tool tip.
-        const QString reason = QStringLiteral("保存失败：") + file.errorString();
+        const QString reason = QStringLiteral("保存失败：") + failure;
         ui->logStatus->setText(ui->logStatus->fontMetrics().elidedText(reason, Qt::ElideRight,
                                                                        ui->logStatus->width()));
         ui->logStatus->setToolTip(reason + u'\n' + path);

@@ -285,21 +285,29 @@ void tst_MyThread::laterFrameReplacesUntakenOne()
 
 void tst_MyThread::frameSubmittedDuringExchangesIsSentOnceWhole()
 {
-    LinkSettings settings = LinkSettings::nodeConfig();
-    settings.replyEnd = std::make_shared<FrameReplyEnd>();
-    openWorker(settings);
+    openWorker(Program::Node);
 
-    // Fifty writes of different items, submitted while the worker is busy with the previous.
+    // Fifty writes of different items, submitted while the worker is busy with the previous,
+    // each with the frame rule.
+    const auto frameRule = std::make_shared<FrameReplyEnd>();
     QByteArray expected;
     for (quint16 item = 0x0500; item < 0x0532; ++item) {
         const QByteArray frame = ModuleCommand::nvWriteFrame(item, 0, QByteArray(1, char(item)));
         expected += frame;
-        send(frame);
+        m_worker->submit(frame, frameRule);
         QTest::qWait(1);
     }
     // Each exchange ends with the module's status frame, not after 300 ms of silence.
     QTRY_COMPARE_WITH_TIMEOUT(m_module->received().toHex(' '), expected.toHex(' '), 5000);
     QTRY_COMPARE(m_receiver->deliveries.size(), 50);
+
+    // The rule went with those transmissions: the next one ends by the worker's own.
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
+    QElapsedTimer clock;
+    clock.start();
+    send(ModuleCommand::readDeviceInfoFrame());
+    QVERIFY(exchanges.wait());
+    QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
 }
 
 void tst_MyThread::closedConnectionLeavesNoBytesBehind()

@@ -401,6 +401,14 @@ void tst_NodeConfigFaults::openFailure()
     QTRY_VERIFY(!status().isEmpty());
     QVERIFY2(status().startsWith(QStringLiteral("打开失败：")) && status().size() > 5,
              qPrintable(status()));
+    // The lock file names who holds the port: here this test.
+    if (kind == QLatin1String("held")) {
+        QCOMPARE(status(),
+                 QStringLiteral("打开失败：串口 %1 正被进程 %2（%3）占用")
+                         .arg(port.path())
+                         .arg(QCoreApplication::applicationPid())
+                         .arg(QCoreApplication::applicationName()));
+    }
     QCOMPARE(buttonText(), Closed);
     QVERIFY(child("serialPortComboBox")->isEnabled());
     QCOMPARE(child("groupBox_2")->isEnabled(), groupsBefore);

@@ -7,13 +7,20 @@
 #include "moduleprofile.h"
 #include "profile.h"
 #include "simulatedmodule.h"
+#include "translations.h"
 #include "windowdriver.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,9 +35,12 @@ const QByteArray Channel15ThenClear =
         QByteArray::fromHex("FE 08 21 09 84 00 00 04 00 80 00 00 20") + ClearNetwork;
 const QByteArray ShortAddress0001 = QByteArray::fromHex("FE 06 21 09 11 04 00 02 01 00 38");
 
+// Two English words in a row: a sentence the window should not show.
+const QRegularExpression EnglishWords(QStringLiteral("[A-Za-z]{2,} [A-Za-z]{2,}"));
+
 constexpr int EveryParameter = 30;
-// Thirty writes of at least 300 ms each, and the reads.
-constexpr int ImportTimeoutMs = 30000;
+// Thirty writes of at most 100 ms each when the module does not answer them, and the reads.
+constexpr int ImportTimeoutMs = 10000;
 
 Profile profileOf(const SimulatedModule &module)
 {
@@ -44,14 +54,18 @@ class tst_NodeConfigProfiles : public QObject, public WindowTest<Widget>
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
+    void exportThenImportOntoAnotherModule_data();
     void exportThenImportOntoAnotherModule();
+    void exportHoldsWhatTheModuleHoldsNow();
     void importWritesOnlyWhatDiffers();
     void cancelWritesNothing();
     void refusedFileWritesNothing_data();
     void refusedFileWritesNothing();
+    void exportToUnwritableFile_data();
     void exportToUnwritableFile();
     void ignoredItemIsNamed();
     void interruptedImport_data();
@@ -62,6 +76,8 @@ private:
     // Clicks import and waits for the review; none when it does not show.
     DifferencesDialog *startImport(const QString &path) const;
     void writeAndWait(DifferencesDialog *dialog, const QString &status) const;
+    // How long the exchange of what send() submits takes.
+    qint64 exchangeMs(const std::function<void()> &send) const;
     // What the parameter fields show, by object name.
     QMap<QString, QString> fields() const;
     // The profile of the module's present state in a file; its path.
@@ -70,6 +86,12 @@ private:
     QTemporaryDir dir;
     QString chosenFile;
 };
+
+void tst_NodeConfigProfiles::initTestCase()
+{
+    // As nodeconfig starts.
+    QVERIFY(Translations::install(QStringLiteral("zh_CN")));
+}
 
 void tst_NodeConfigProfiles::init()
 {
@@ -110,6 +132,15 @@ void tst_NodeConfigProfiles::writeAndWait(DifferencesDialog *dialog, const QStri
     QTRY_COMPARE_WITH_TIMEOUT(this->status(), status, ImportTimeoutMs);
 }
 
+qint64 tst_NodeConfigProfiles::exchangeMs(const std::function<void()> &send) const
+{
+    QSignalSpy exchanges(&window->serialWorker(), &MyThread::exchangeFinished);
+    QElapsedTimer clock;
+    clock.start();
+    send();
+    return exchanges.wait() ? clock.elapsed() : -1;
+}
+
 QMap<QString, QString> tst_NodeConfigProfiles::fields() const
 {
     QMap<QString, QString> shown;
@@ -131,13 +162,24 @@ QString tst_NodeConfigProfiles::saveProfileOf(const SimulatedModule &module)
     return file.fileName();
 }
 
+void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule_data()
+{
+    QTest::addColumn<bool>("answersWrites");
+
+    QTest::newRow("module answers writes") << true;
+    QTest::newRow("module silent on writes") << false;
+}
+
 void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
 {
+    QFETCH(bool, answersWrites);
+
     SimulatedModule a;
     SimulatedModule b;
     QVERIFY(a.start() && b.start());
     a.setMacAddress(QByteArray::fromHex("0102030405060708"));
     b.changeEveryParameter();
+    b.setUnansweredWrites(!answersWrites);
 
     QVERIFY(!child<QPushButton>("exportProfile")->isEnabled());
     QVERIFY(!child<QPushButton>("importProfile")->isEnabled());
@@ -188,6 +230,36 @@ void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
         ++frames;
     }
     QCOMPARE(frames, EveryParameter + 3 + 1);
+
+    // The import's rule went only with its own exchanges: on the same connection a read and a
+    // setter's write still end after 300 ms of silence.
+    b.setUnansweredWrites(false);
+    QVERIFY(exchangeMs([this] { click("readDeviceInfo"); }) >= 300);
+    QVERIFY(exchangeMs([this] { child<QComboBox>("SendMode")->setCurrentIndex(2); }) >= 300);
+}
+
+void tst_NodeConfigProfiles::exportHoldsWhatTheModuleHoldsNow()
+{
+    SimulatedModule a;
+    QVERIFY(a.start());
+    QVERIFY(openPort(a.devicePath()));
+    click("readDeviceInfo");
+    QTRY_COMPARE(child<QLineEdit>("NetId")->text(), QStringLiteral("1A2B"));
+
+    // Exported at once after a setter's write: the module is read behind the write.
+    auto *panId = child<QLineEdit>("NetId");
+    panId->clear();
+    QTest::keyClicks(panId, QStringLiteral("1234"));
+    QTest::keyClick(panId, Qt::Key_Return);
+    chosenFile = dir.filePath(QStringLiteral("now.json"));
+    click("exportProfile");
+    QTRY_COMPARE(status(), QStringLiteral("已导出到 now.json"));
+    QFile file(chosenFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const auto exported = ProfileFile::parse(file.readAll(), nullptr);
+    QVERIFY(exported);
+    QCOMPARE(exported->value(QStringLiteral("panId")), QStringLiteral("1234"));
+    QCOMPARE(*exported, profileOf(a));
 }
 
 void tst_NodeConfigProfiles::importWritesOnlyWhatDiffers()
@@ -237,15 +309,19 @@ void tst_NodeConfigProfiles::refusedFileWritesNothing_data()
     QTest::addColumn<QByteArray>("content"); // empty: no such file
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("not JSON") << QByteArray("{\n\"format\": ") << QStringLiteral("line 2");
+    // In Chinese, the file's own words kept.
+    QTest::newRow("not JSON") << QByteArray("{\n\"format\": ")
+                              << QStringLiteral("第 2 行第 11 列：对象未结束");
     QTest::newRow("unknown key") << QByteArray(R"({"format": "cc2530-profile", "version": 1,
                               "parameters": {"chanel": 11}})")
-                                 << QStringLiteral("channel");
+                                 << QStringLiteral(
+                                            "parameters.chanel：未知的键，是否应为 \"channel\"");
     QTest::newRow("out of range") << QByteArray(R"({"format": "cc2530-profile", "version": 1,
                               "parameters": {"channel": 27, "panId": "1A2B"}})")
-                                  << QStringLiteral("out of range");
-    QTest::newRow("too large") << QByteArray(70000, ' ') + "{}" << QStringLiteral("larger than");
-    QTest::newRow("missing") << QByteArray() << QStringLiteral("cannot read");
+                                  << QStringLiteral("27 超出范围，应为 11 到 26 的整数");
+    QTest::newRow("too large") << QByteArray(70000, ' ') + "{}"
+                               << QStringLiteral("超出配置文件的大小上限");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("无法读取：文件或文件夹不存在");
 }
 
 void tst_NodeConfigProfiles::refusedFileWritesNothing()
@@ -266,20 +342,40 @@ void tst_NodeConfigProfiles::refusedFileWritesNothing()
     click("importProfile");
     QVERIFY(status().startsWith(QStringLiteral("导入失败")));
     QVERIFY2(status().contains(reason), qPrintable(status()));
+    QVERIFY2(!status().contains(EnglishWords), qPrintable(status()));
     QTest::qWait(400);
     QCOMPARE(b.received(), QByteArray());
     QVERIFY(!window->findChild<DifferencesDialog *>());
 }
 
+void tst_NodeConfigProfiles::exportToUnwritableFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("in a missing folder")
+            << QStringLiteral("no-such-folder/a.json") << QStringLiteral("文件或文件夹不存在");
+    // A FIFO (or a device) would be replaced by the file renamed over it.
+    QTest::newRow("a FIFO") << QStringLiteral("fifo") << QStringLiteral("不是普通文件");
+}
+
 void tst_NodeConfigProfiles::exportToUnwritableFile()
 {
+    QFETCH(QString, file);
+    QFETCH(QString, said);
+
     SimulatedModule a;
     QVERIFY(a.start());
     QVERIFY(openPort(a.devicePath()));
-    chosenFile = dir.filePath(QStringLiteral("no-such-folder/a.json"));
+    chosenFile = dir.filePath(file);
+    const bool fifo = file == QLatin1String("fifo");
+    if (fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(chosenFile).constData(), 0600), 0);
     click("exportProfile");
     QTRY_VERIFY(status().startsWith(QStringLiteral("导出失败：")));
-    QVERIFY(!QFile::exists(chosenFile));
+    QCOMPARE(status(), QStringLiteral("导出失败：") + said);
+    QCOMPARE(QFileInfo(chosenFile).exists(), fifo);
+    QVERIFY(!QFileInfo(chosenFile).isFile());
     QCOMPARE(buttonText(), Open);
     QVERIFY(child<QPushButton>("exportProfile")->isEnabled());
 }
@@ -331,6 +427,8 @@ void tst_NodeConfigProfiles::interruptedImport()
     b.changeEveryParameter();
 
     QVERIFY(openPort(b.devicePath()));
+    QObject probe;
+    int writesOver = 0;
     if (moment == "choosing") {
         window->setProfileFileChoosers({}, [&](QWidget *, const QString &) {
             b.hangUp();
@@ -340,20 +438,29 @@ void tst_NodeConfigProfiles::interruptedImport()
     } else {
         DifferencesDialog *dialog = startImport(path);
         QVERIFY(dialog);
+        // The first three writes are node type and PAN ID, each with the clear-network frame,
+        // and the short address: the fourth write's first frame is the sixth.
+        if (moment == "writing" && hangUp)
+            b.setHangUpAfterFrames(6);
+        // Acts once the third write's exchange is over and the import has submitted the fourth.
+        connect(&window->serialWorker(), &MyThread::exchangeFinished, &probe,
+                [&](const QByteArray &sent) {
+                    if (sent == ReadRequest || ++writesOver != 3)
+                        return;
+                    if (moment == "lagging") {
+                        // Busy: the fourth exchange ends meanwhile, then the line drops.
+                        QThread::msleep(300);
+                        b.hangUp();
+                        QThread::msleep(100);
+                    } else if (moment == "writing" && !hangUp) {
+                        clickOpenButton();
+                    }
+                });
         if (moment != "review") {
             QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("writeButton")),
                               Qt::LeftButton);
-            QTRY_VERIFY(status().startsWith(QStringLiteral("正在写入 3/")));
-        }
-        if (moment == "lagging") {
-            // Busy: the fourth exchange ends (300 ms after the answer), then the line drops.
-            QThread::msleep(1000);
-            b.hangUp();
-            QThread::msleep(300);
-        } else if (hangUp) {
-            b.hangUp();
         } else {
-            clickOpenButton();
+            b.hangUp();
         }
     }
     QTRY_COMPARE(buttonText(), Closed);

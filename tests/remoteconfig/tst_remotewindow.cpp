@@ -3,6 +3,7 @@
 #include "portlist.h"
 #include "portwatcher.h"
 #include "remotecatalogue.h"
+#include "translations.h"
 #include "windowdriver.h"
 
 #ifdef HAVE_SIMMODULE
@@ -11,6 +12,9 @@
 #    include <fcntl.h>
 #    include <termios.h>
 #    include <unistd.h>
+#endif
+#ifdef Q_OS_UNIX
+#    include <sys/stat.h>
 #endif
 
 #include <QComboBox>
@@ -123,6 +127,8 @@ private:
 
 void tst_RemoteWindow::initTestCase()
 {
+    // As remoteconfig starts.
+    QVERIFY(Translations::install(QStringLiteral("zh_CN")));
     QVERIFY(dev.isValid());
     setPortSource([this] { return systemPorts; });
     PortWatcher::setWatchedDirectory(dev.path());
@@ -748,6 +754,10 @@ void tst_RemoteWindow::refusedSave_data()
 
     QTest::newRow("a directory") << QString();
     QTest::newRow("in a missing directory") << QStringLiteral("missing/log.txt");
+#ifdef Q_OS_UNIX
+    // Renamed over, the FIFO (or a device) would be gone.
+    QTest::newRow("a FIFO") << QStringLiteral("fifo");
+#endif
 }
 
 void tst_RemoteWindow::refusedSave()
@@ -758,12 +768,21 @@ void tst_RemoteWindow::refusedSave()
     const QStringList before = logLines();
     QTemporaryDir folder;
     const QString path = where.isEmpty() ? folder.path() : folder.filePath(where);
+    const bool fifo = where == QLatin1String("fifo");
+#ifdef Q_OS_UNIX
+    if (fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#endif
     QVERIFY(!window->saveLog(path));
     QVERIFY2(labelText("logStatus").startsWith(QStringLiteral("保存失败：")),
              qPrintable(labelText("logStatus")));
+    if (fifo)
+        QCOMPARE(child<QLabel>("logStatus")->toolTip(), "保存失败：不是普通文件\n" + path);
     QVERIFY(child<QLabel>("logStatus")->toolTip().contains(path));
     QCOMPARE(logLines(), before);
-    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
+             fifo ? QStringList { where } : QStringList());
+    QVERIFY(!QFileInfo(path).isFile());
 
     // A save that works takes the reason away.
     QVERIFY(window->saveLog(folder.filePath(QStringLiteral("log.txt"))));
