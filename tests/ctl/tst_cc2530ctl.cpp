@@ -1,4 +1,5 @@
 #include "commandframe.h"
+#include "firststate.h"
 #include "modulecommands.h"
 #include "moduleprofile.h"
 #include "simulatedmodule.h"
@@ -162,8 +163,10 @@ void tst_Cc2530Ctl::backupThenRestoreOntoAnotherModule()
 
     QFile file(backup);
     QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(parametersOf(QString::fromUtf8(file.readAll())), FirstState::parameters());
     const Run readB = ctl({ "read", m_b->devicePath(), "--json" });
-    QCOMPARE(parametersOf(readB.out), parametersOf(QString::fromUtf8(file.readAll())));
+    QCOMPARE(parametersOf(readB.out), FirstState::parameters());
+    QCOMPARE(FirstState::storedDifferences(*m_a, *m_b), QStringList());
 
     // Nothing differs any more: a second restore only reads.
     m_b->clearReceived();
