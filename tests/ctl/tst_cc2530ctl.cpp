@@ -344,14 +344,16 @@ void tst_Cc2530Ctl::lateModuleIsRestored()
 {
     QFETCH(int, delayMs);
 
-    const QString backup = m_dir.filePath(QStringLiteral("a.json"));
-    QCOMPARE(ctl({ "backup", m_a->devicePath(), backup }).exitCode, 0);
-    m_b->changeEveryParameter();
+    // A network parameter among them: the clear-network frame goes out too.
+    const QString profile = writeParameters(
+            QStringLiteral("few.json"),
+            R"("nodeType": "router", "channel": 15, "shortAddress": "0001", "uartTimeout": 5)");
     m_b->setReplyDelayMs(delayMs);
-    const Run run = ctl({ "restore", m_b->devicePath(), backup });
+    const Run run = ctl({ "restore", m_b->devicePath(), profile });
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY2(run.out.contains("\n30 written and verified, 0 unchanged, 0 failed, 0 sent"),
+    QVERIFY2(run.out.contains("\n4 written and verified, 0 unchanged, 0 failed, 0 sent"),
              qPrintable(run.out));
+    QCOMPARE(m_b->received().count(ModuleCommand::clearNetworkFrame()), 1);
 }
 
 void tst_Cc2530Ctl::stoppedRestoreTellsTheTruth_data()
@@ -439,8 +441,8 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart_data()
     QTest::newRow("nothing to write")
             << "shortAddress=0009"
             << "nothing written: the module already holds" << 0 << 0 << "";
-    QTest::newRow("answers reads before it restarts") << "channel=20" << changed << 1500 << 0 << "";
-    QTest::newRow("line lost while waiting") << "channel=20" << changed << 1500 << 1250 << "";
+    QTest::newRow("answers reads before it restarts") << "channel=20" << changed << 400 << 0 << "";
+    QTest::newRow("line lost while waiting") << "channel=20" << changed << 400 << 300 << "";
     QTest::newRow("a write lost at the restart")
             << "channel=20"
             << "channel: FAILED: wanted 20, module shows 17" << 0 << 0 << "channel=21";
@@ -458,7 +460,7 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart()
     QFETCH(int, lostAtMs);
     QFETCH(QString, before);
 
-    constexpr int RestartMs = 500;
+    constexpr int RestartMs = 300;
     if (!before.isEmpty()) {
         m_b->setForgetWritesAtRestart(true);
         QCOMPARE(ctl({ "set", m_b->devicePath(), before }).exitCode, 0);
@@ -500,8 +502,8 @@ void tst_Cc2530Ctl::restartWaitEnds_data()
     QTest::addColumn<QString>("failure");
 
     QTest::newRow("no answer after the restart")
-            << true << "the module did not answer again within 600 ms of the restart";
-    QTest::newRow("no restart") << false << "the module went on answering for 600 ms";
+            << true << "the module did not answer again within 300 ms of the restart";
+    QTest::newRow("no restart") << false << "the module went on answering for 300 ms";
 }
 
 // The wait after save-and-restart ends at its time-out (cc2530ctl waits 10 s).
@@ -515,7 +517,7 @@ void tst_Cc2530Ctl::restartWaitEnds()
     ModuleClient client(100);
     QVERIFY(client.open(m_b->devicePath()));
     QVERIFY(client.exchange(ModuleCommand::saveAndRestartFrame()));
-    QVERIFY(!client.waitForRestart(600));
+    QVERIFY(!client.waitForRestart(300));
     QCOMPARE(client.failure(), ModuleClient::Failure::NoAnswer);
     QVERIFY2(client.failureText().startsWith(failure), qPrintable(client.failureText()));
 }
