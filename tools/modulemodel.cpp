@@ -220,6 +220,23 @@ void ModuleModel::setRestartOnSave(bool restart)
     m_restartOnSave = restart;
 }
 
+void ModuleModel::setForgetWritesAtRestart(bool forget)
+{
+    if (forget)
+        m_saved = Stored { m_nv, m_txPower, m_frequencyDivisor };
+    else
+        m_saved.reset();
+}
+
+void ModuleModel::restart()
+{
+    if (!m_saved)
+        return;
+    m_nv = m_saved->nv;
+    m_txPower = m_saved->txPower;
+    m_frequencyDivisor = m_saved->frequencyDivisor;
+}
+
 ModuleModel::Response ModuleModel::handle(QByteArrayView request)
 {
     const quint8 cmd0 = CommandFrame::cmd0(request);

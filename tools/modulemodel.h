@@ -5,6 +5,8 @@
 #include <QList>
 #include <QMap>
 
+#include <optional>
+
 // What the module is and how it answers, without a line: its state (NV items, transmit power,
 // frequency divisor, MAC address, version) and the answer to one request frame. No threads,
 // no timers, no I/O; the caller serialises access.
@@ -36,6 +38,12 @@ public:
     void setIgnoredNvItems(const QList<quint16> &items);
     // Save-and-restart restarts the module (no answer) instead of answering with a status.
     void setRestartOnSave(bool restart);
+    // The module keeps the state it holds now as its saved state, and every restart returns it
+    // there: the writes since are lost, as with a save that does not take. False: a restart
+    // keeps the state as it is.
+    void setForgetWritesAtRestart(bool forget);
+    // The restart of a save-and-restart begins (the caller times it).
+    void restart();
 
     struct Response
     {
@@ -77,6 +85,13 @@ private:
     bool m_unansweredWrites = false;
     QList<quint16> m_ignoredItems;
     bool m_restartOnSave = false;
+    struct Stored
+    {
+        QMap<quint16, QByteArray> nv;
+        quint8 txPower = 0;
+        quint16 frequencyDivisor = 0;
+    };
+    std::optional<Stored> m_saved; // while writes are forgotten at a restart
 
     bool m_rssiRunning = false;
     quint8 m_rssiSerial = 0;

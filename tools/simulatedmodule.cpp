@@ -108,12 +108,14 @@ void SimulatedModule::answer(const QByteArray &request)
         m_line->startReports(rssiIntervalMs);
     else if (response.rssi == ModuleModel::Response::Rssi::Stop)
         m_line->stopReports();
-    if (response.restarts && restartDelayMs > 0) {
-        QTimer::singleShot(restartDelayMs, m_line,
-                           [line = m_line, restartMs] { line->ignoreInputFor(restartMs); });
-    } else if (response.restarts) {
+    const auto restart = [this, restartMs] {
+        withState([](State &s) { s.model.restart(); });
         m_line->ignoreInputFor(restartMs);
-    }
+    };
+    if (response.restarts && restartDelayMs > 0)
+        QTimer::singleShot(restartDelayMs, m_line, restart);
+    else if (response.restarts)
+        restart();
 }
 
 void SimulatedModule::sendRssiReport()
@@ -270,6 +272,11 @@ void SimulatedModule::setRestartDelayMs(int ms)
 void SimulatedModule::setHangUpAfterFrames(int n)
 {
     withState([n](State &s) { s.framesBeforeHangUp = qMax(0, n); });
+}
+
+void SimulatedModule::setForgetWritesAtRestart(bool forget)
+{
+    withState([forget](State &s) { s.model.setForgetWritesAtRestart(forget); });
 }
 
 int SimulatedModule::restartCount() const

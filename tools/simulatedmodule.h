@@ -69,6 +69,9 @@ public:
     // answers as usual.
     void setRestartDelayMs(int ms);
     int restartCount() const; // restarts so far
+    // The module's present state is what it has saved; every restart returns it there, the
+    // writes since lost (a save that does not take). False: restarts keep the state.
+    void setForgetWritesAtRestart(bool forget);
     // The n-th intact frame from now is taken in (a write applied) but not answered: the line
     // hangs up instead, as when an adapter is pulled mid-exchange. 0: never.
     void setHangUpAfterFrames(int n);

@@ -119,6 +119,10 @@ int main(int argc, char *argv[])
             { QStringLiteral("restart-ms"),
               QStringLiteral("Length of a restart (default 1000); implies --restart."),
               QStringLiteral("MS") },
+            { QStringLiteral("forget-writes"),
+              QStringLiteral("Come back from every restart with the state the module started "
+                             "with: its writes are lost, as with a save that does not take; "
+                             "implies --restart.") },
             { QStringLiteral("hangup-after"),
               QStringLiteral("Hang up the line after MS ms, then exit."), QStringLiteral("MS") },
             { QStringLiteral("hangup-after-frames"),
@@ -186,8 +190,9 @@ int main(int argc, char *argv[])
         if (!ok)
             fail(QStringLiteral("--ignore-nv: expected an NV item in hex, as 0084"));
     }
-    const bool restartOnSave =
-            parser.isSet(QStringLiteral("restart")) || parser.isSet(QStringLiteral("restart-ms"));
+    const bool forgetWrites = parser.isSet(QStringLiteral("forget-writes"));
+    const bool restartOnSave = parser.isSet(QStringLiteral("restart"))
+            || parser.isSet(QStringLiteral("restart-ms")) || forgetWrites;
     const int restartMs = parser.isSet(QStringLiteral("restart-ms"))
             ? intValue(parser, QStringLiteral("restart-ms"), 0)
             : 1000;
@@ -235,6 +240,7 @@ int main(int argc, char *argv[])
     module.setIgnoredNvItems(ignoredItems);
     module.setRestartOnSave(restartOnSave);
     module.setRestartMs(restartMs);
+    module.setForgetWritesAtRestart(forgetWrites);
     module.setHangUpAfterFrames(hangUpAfterFrames);
     module.setLateFrameMs(lateFrameMs);
     if (!mac.isEmpty())

@@ -1,13 +1,17 @@
 #include "commandframe.h"
+#include "firststate.h"
+#include "moduleclient.h"
 #include "modulecommands.h"
 #include "moduleprofile.h"
 #include "simulatedmodule.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -59,7 +63,7 @@ void changeState(SimulatedModule &module)
 {
     module.setNvItem(0x0087, QByteArray::fromHex("00")); // coordinator
     module.setNvItem(0x0083, QByteArray::fromHex("3412")); // PAN ID 1234
-    module.setNvItem(0x0084, QByteArray::fromHex("00000200")); // channel 25
+    module.setNvItem(0x0084, QByteArray::fromHex("00000200")); // channel 17
     module.setNvItem(0x0411, QByteArray::fromHex("0900")); // short address 0009
     module.setNvItem(0x0413, QByteArray::fromHex("FF")); // UART timeout 255
     module.setTxPowerCode(0x15);
@@ -110,9 +114,12 @@ private Q_SLOTS:
     void stoppedRestoreTellsTheTruth();
     void saveWaitsForTheRestart_data();
     void saveWaitsForTheRestart();
+    void restartWaitEnds_data();
+    void restartWaitEnds();
     void sendMarksFrames();
     void wrongArgumentsAndTroubleAreNamed_data();
     void wrongArgumentsAndTroubleAreNamed();
+    void portsAreListed();
     void backupKeepsWhatWasThere_data();
     void backupKeepsWhatWasThere();
 
@@ -162,8 +169,10 @@ void tst_Cc2530Ctl::backupThenRestoreOntoAnotherModule()
 
     QFile file(backup);
     QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(parametersOf(QString::fromUtf8(file.readAll())), FirstState::parameters());
     const Run readB = ctl({ "read", m_b->devicePath(), "--json" });
-    QCOMPARE(parametersOf(readB.out), parametersOf(QString::fromUtf8(file.readAll())));
+    QCOMPARE(parametersOf(readB.out), FirstState::parameters());
+    QCOMPARE(FirstState::storedDifferences(*m_a, *m_b), QStringList());
 
     // Nothing differs any more: a second restore only reads.
     m_b->clearReceived();
@@ -335,14 +344,16 @@ void tst_Cc2530Ctl::lateModuleIsRestored()
 {
     QFETCH(int, delayMs);
 
-    const QString backup = m_dir.filePath(QStringLiteral("a.json"));
-    QCOMPARE(ctl({ "backup", m_a->devicePath(), backup }).exitCode, 0);
-    m_b->changeEveryParameter();
+    // A network parameter among them: the clear-network frame goes out too.
+    const QString profile = writeParameters(
+            QStringLiteral("few.json"),
+            R"("nodeType": "router", "channel": 15, "shortAddress": "0001", "uartTimeout": 5)");
     m_b->setReplyDelayMs(delayMs);
-    const Run run = ctl({ "restore", m_b->devicePath(), backup });
+    const Run run = ctl({ "restore", m_b->devicePath(), profile });
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY2(run.out.contains("\n30 written and verified, 0 unchanged, 0 failed, 0 sent"),
+    QVERIFY2(run.out.contains("\n4 written and verified, 0 unchanged, 0 failed, 0 sent"),
              qPrintable(run.out));
+    QCOMPARE(m_b->received().count(ModuleCommand::clearNetworkFrame()), 1);
 }
 
 void tst_Cc2530Ctl::stoppedRestoreTellsTheTruth_data()
@@ -422,13 +433,23 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<int>("delayMs"); // from save-and-restart to the restart
     QTest::addColumn<int>("lostAtMs"); // the line hangs up this long after the save (0: never)
+    QTest::addColumn<QString>("before"); // set without --save first, on a module that loses
+                                         // every write at the restart (empty: it keeps them)
 
     const QString changed = QStringLiteral("channel: written and verified");
-    QTest::newRow("a change") << "channel=20" << changed << 0 << 0;
-    QTest::newRow("nothing to write") << "shortAddress=0009"
-                                      << "nothing written: the module already holds" << 0 << 0;
-    QTest::newRow("answers reads before it restarts") << "channel=20" << changed << 1500 << 0;
-    QTest::newRow("line lost while waiting") << "channel=20" << changed << 1500 << 1250;
+    QTest::newRow("a change") << "channel=20" << changed << 0 << 0 << "";
+    QTest::newRow("nothing to write")
+            << "shortAddress=0009"
+            << "nothing written: the module already holds" << 0 << 0 << "";
+    QTest::newRow("answers reads before it restarts") << "channel=20" << changed << 400 << 0 << "";
+    QTest::newRow("line lost while waiting") << "channel=20" << changed << 400 << 300 << "";
+    QTest::newRow("a write lost at the restart")
+            << "channel=20"
+            << "channel: FAILED: wanted 20, module shows 17" << 0 << 0 << "channel=21";
+    QTest::newRow("a value held unsaved, lost at the restart")
+            << "shortAddress=0005"
+            << "shortAddress: FAILED: wanted 0005, module shows 0009" << 0 << 0
+            << "shortAddress=0005";
 }
 
 void tst_Cc2530Ctl::saveWaitsForTheRestart()
@@ -437,8 +458,13 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart()
     QFETCH(QString, line);
     QFETCH(int, delayMs);
     QFETCH(int, lostAtMs);
+    QFETCH(QString, before);
 
-    constexpr int RestartMs = 500;
+    constexpr int RestartMs = 300;
+    if (!before.isEmpty()) {
+        m_b->setForgetWritesAtRestart(true);
+        QCOMPARE(ctl({ "set", m_b->devicePath(), before }).exitCode, 0);
+    }
     m_b->setRestartOnSave(true);
     m_b->setRestartMs(RestartMs);
     m_b->setRestartDelayMs(delayMs);
@@ -457,7 +483,7 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart()
         QVERIFY2(run.err.contains("line was lost"), qPrintable(run.err));
         return;
     }
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.exitCode == (before.isEmpty() ? 0 : 1), qPrintable(run.err));
     QCOMPARE(m_b->restartCount(), 1);
     QVERIFY(m_b->received().endsWith(ReadRequest));
     // Each step said, in order.
@@ -468,6 +494,34 @@ void tst_Cc2530Ctl::saveWaitsForTheRestart()
     // By a read answered after the restart; the wait begins after the save's gap of 100 ms.
     const auto afterMs = QRegularExpression("again after (\\d+) ms").match(run.out).captured(1);
     QVERIFY2(afterMs.toInt() >= delayMs + RestartMs - 150, qPrintable(run.out));
+}
+
+void tst_Cc2530Ctl::restartWaitEnds_data()
+{
+    QTest::addColumn<bool>("restarts");
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("no answer after the restart")
+            << true << "the module did not answer again within 300 ms of the restart";
+    QTest::newRow("no restart") << false << "the module went on answering for 300 ms";
+}
+
+// The wait after save-and-restart ends at its time-out (cc2530ctl waits 10 s).
+void tst_Cc2530Ctl::restartWaitEnds()
+{
+    QFETCH(bool, restarts);
+    QFETCH(QString, failure);
+
+    m_b->setRestartOnSave(true);
+    m_b->setRestartMs(5000);
+    ModuleClient client(100);
+    QVERIFY(client.open(m_b->devicePath()));
+    // Without the save the module goes on answering.
+    if (restarts)
+        QVERIFY(client.exchange(ModuleCommand::saveAndRestartFrame()));
+    QVERIFY(!client.waitForRestart(300));
+    QCOMPARE(client.failure(), ModuleClient::Failure::NoAnswer);
+    QVERIFY2(client.failureText().startsWith(failure), qPrintable(client.failureText()));
 }
 
 void tst_Cc2530Ctl::sendMarksFrames()
@@ -511,6 +565,22 @@ void tst_Cc2530Ctl::wrongArgumentsAndTroubleAreNamed_data()
     QTest::newRow("diff: wrong usage") << QStringList { "diff", "{B}" } << "" << 2 << "usage";
     QTest::newRow("send: no reply")
             << QStringList { "send", "{B}", "21 15", "--frame" } << "silent" << 2 << "no reply";
+    const QString gap = QStringLiteral("--gap-ms: expected 1 to 10000 milliseconds");
+    QTest::newRow("set: --gap-ms 0")
+            << QStringList { "set", "{B}", "channel=20", "--gap-ms", "0" } << "" << 1 << gap;
+    QTest::newRow("restore: --gap-ms 10001")
+            << QStringList { "restore", "{B}", "router.json", "--gap-ms", "10001" } << "" << 1
+            << gap;
+    QTest::newRow("set: --gap-ms not a number")
+            << QStringList { "set", "{B}", "channel=20", "--gap-ms", "5ms" } << "" << 1 << gap;
+    QTest::newRow("remote: --gap-ms below 0")
+            << QStringList { "remote", "{B}", "restart", "--to", "0001", "--gap-ms", "-1" } << ""
+            << 1 << "--gap-ms: expected 0 to 3600000 milliseconds";
+    QTest::newRow("ports: an argument")
+            << QStringList { "ports", "{B}" } << "" << 1 << "usage: cc2530ctl ports";
+    QTest::newRow("unknown subcommand") << QStringList { "restor", "{B}", "router.json" } << "" << 1
+                                        << "unknown subcommand 'restor'";
+    QTest::newRow("no subcommand") << QStringList() << "" << 1 << "Usage: cc2530ctl SUBCOMMAND";
 }
 
 void tst_Cc2530Ctl::wrongArgumentsAndTroubleAreNamed()
@@ -539,6 +609,39 @@ void tst_Cc2530Ctl::wrongArgumentsAndTroubleAreNamed()
     const Run run = ctl(arguments, dir.path());
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    if (fault.isEmpty() && exitCode == 1)
+        QCOMPARE(m_b->received(), QByteArray());
+}
+
+// The system's serial ports, in both forms.
+void tst_Cc2530Ctl::portsAreListed()
+{
+    QStringList system;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        system << info.systemLocation();
+
+    const Run text = ctl({ "ports" });
+    QCOMPARE(text.exitCode, 0);
+    QStringList listed;
+    for (const QString &line : text.out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList columns = line.split(u'\t');
+        QVERIFY2(columns.size() == 5 && !columns.contains(QString()), qPrintable(line));
+        listed << columns.first();
+    }
+    QCOMPARE(listed, system);
+    QCOMPARE(text.err.contains("no serial ports found"), system.isEmpty());
+
+    const Run json = ctl({ "ports", "--json" });
+    QCOMPARE(json.exitCode, 0);
+    listed.clear();
+    const QJsonArray entries = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    for (const QJsonValue &entry : entries) {
+        QCOMPARE(entry.toObject().keys(),
+                 QStringList({ "description", "manufacturer", "port", "serialNumber", "usbId" }));
+        listed << entry["port"].toString();
+    }
+    QCOMPARE(listed, system);
 }
 
 void tst_Cc2530Ctl::backupKeepsWhatWasThere_data()

@@ -4,6 +4,7 @@
 
 #include "commandframe.h"
 #include "differencesdialog.h"
+#include "firststate.h"
 #include "moduleprofile.h"
 #include "profile.h"
 #include "simulatedmodule.h"
@@ -12,6 +13,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -62,12 +65,14 @@ private Q_SLOTS:
     void exportThenImportOntoAnotherModule();
     void exportHoldsWhatTheModuleHoldsNow();
     void importWritesOnlyWhatDiffers();
-    void cancelWritesNothing();
+    void importWritesNothing_data();
+    void importWritesNothing();
     void refusedFileWritesNothing_data();
     void refusedFileWritesNothing();
     void exportToUnwritableFile_data();
     void exportToUnwritableFile();
-    void ignoredItemIsNamed();
+    void readBackFaultIsNamed_data();
+    void readBackFaultIsNamed();
     void interruptedImport_data();
     void interruptedImport();
 
@@ -191,10 +196,10 @@ void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
     QCOMPARE(a.received(), ReadRequest);
     QFile file(chosenFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const auto exported = ProfileFile::parse(file.readAll(), nullptr);
-    QVERIFY(exported);
-    QCOMPARE(*exported, profileOf(a));
-    QCOMPARE(exported->module.mac, QStringLiteral("0807060504030201"));
+    const QJsonObject exported = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(exported.value("parameters").toObject(), FirstState::parameters());
+    QCOMPARE(exported.value("module").toObject().value("mac").toString(),
+             QStringLiteral("0807060504030201"));
     const QMap<QString, QString> shownForA = fields();
     clickOpenButton();
     QTRY_COMPARE(buttonText(), Closed);
@@ -213,7 +218,7 @@ void tst_NodeConfigProfiles::exportThenImportOntoAnotherModule()
     b.clearReceived();
 
     writeAndWait(dialog, QStringLiteral("已写入 %1 项，校验一致").arg(EveryParameter));
-    QVERIFY(ModuleProfile::differences(profileOf(b), profileOf(a)).isEmpty());
+    QCOMPARE(FirstState::storedDifferences(a, b), QStringList());
     QCOMPARE(fields(), shownForA);
     QVERIFY(child<QComboBox>("NodeType")->isEnabled());
 
@@ -256,10 +261,9 @@ void tst_NodeConfigProfiles::exportHoldsWhatTheModuleHoldsNow()
     QTRY_COMPARE(status(), QStringLiteral("已导出到 now.json"));
     QFile file(chosenFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const auto exported = ProfileFile::parse(file.readAll(), nullptr);
-    QVERIFY(exported);
-    QCOMPARE(exported->value(QStringLiteral("panId")), QStringLiteral("1234"));
-    QCOMPARE(*exported, profileOf(a));
+    QJsonObject expected = FirstState::parameters();
+    expected.insert("panId", "1234");
+    QCOMPARE(QJsonDocument::fromJson(file.readAll())["parameters"].toObject(), expected);
 }
 
 void tst_NodeConfigProfiles::importWritesOnlyWhatDiffers()
@@ -282,26 +286,49 @@ void tst_NodeConfigProfiles::importWritesOnlyWhatDiffers()
     QCOMPARE(child<QComboBox>("NodeType")->currentText(), QStringLiteral("Router"));
 }
 
-void tst_NodeConfigProfiles::cancelWritesNothing()
+void tst_NodeConfigProfiles::importWritesNothing_data()
 {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("cancelled") << "cancel" << QStringLiteral("已取消导入，未写入");
+    QTest::newRow("module silent") << "silent" << QStringLiteral("导入失败：模块无应答，未写入");
+    QTest::newRow("module holds the file already")
+            << "same" << QStringLiteral("模块与文件一致，未写入");
+}
+
+void tst_NodeConfigProfiles::importWritesNothing()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, said);
+
     SimulatedModule b;
     QVERIFY(b.start());
-    b.changeEveryParameter();
+    if (fault != "same")
+        b.changeEveryParameter();
+    b.setSilent(fault == "silent");
     QFile file(dir.filePath(QStringLiteral("one.json")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({"format": "cc2530-profile", "version": 1, "parameters": {"channel": 11}})");
+    file.write(R"({"format": "cc2530-profile", "version": 1, "parameters": {"channel": 15}})");
     file.close();
 
     QVERIFY(openPort(b.devicePath()));
-    DifferencesDialog *dialog = startImport(file.fileName());
-    QVERIFY(dialog);
-    QCOMPARE(dialog->findChild<QTableWidget *>()->rowCount(), 1);
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")),
-                      Qt::LeftButton);
-    QTRY_COMPARE(status(), QStringLiteral("已取消导入，未写入"));
+    if (fault == "cancel") {
+        DifferencesDialog *dialog = startImport(file.fileName());
+        QVERIFY(dialog);
+        QCOMPARE(dialog->findChild<QTableWidget *>()->rowCount(), 1);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cancelButton")),
+                          Qt::LeftButton);
+    } else {
+        chosenFile = file.fileName();
+        click("importProfile");
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(status(), said, ImportTimeoutMs);
     QTest::qWait(400);
     QCOMPARE(b.received(), ReadRequest);
+    QVERIFY(!window->findChild<DifferencesDialog *>());
     QVERIFY(child<QComboBox>("channel")->isEnabled());
+    QVERIFY(child<QPushButton>("importProfile")->isEnabled());
 }
 
 void tst_NodeConfigProfiles::refusedFileWritesNothing_data()
@@ -380,20 +407,47 @@ void tst_NodeConfigProfiles::exportToUnwritableFile()
     QVERIFY(child<QPushButton>("exportProfile")->isEnabled());
 }
 
-void tst_NodeConfigProfiles::ignoredItemIsNamed()
+void tst_NodeConfigProfiles::readBackFaultIsNamed_data()
 {
+    QTest::addColumn<bool>("silent"); // else the module ignores the channel mask
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("ignored item")
+            << false << QStringLiteral("已发送 %1 项，1 项未生效：无线频点").arg(EveryParameter);
+    QTest::newRow("no answer to the read-back")
+            << true << QStringLiteral("已发送 %1 项，读回时模块无应答，未校验").arg(EveryParameter);
+}
+
+void tst_NodeConfigProfiles::readBackFaultIsNamed()
+{
+    QFETCH(bool, silent);
+    QFETCH(QString, said);
+
     SimulatedModule b;
     QVERIFY(b.start());
     const QString path = saveProfileOf(b);
     b.changeEveryParameter();
-    b.setIgnoredNvItems({ 0x0084 }); // the channel mask
+    if (silent) {
+        // Silent from the second read on: the read-back.
+        connect(
+                &b, &SimulatedModule::frameReceived, &b,
+                [&b, reads = 0](const QByteArray &frame) mutable {
+                    if (frame == ReadRequest && ++reads == 2)
+                        b.setSilent(true);
+                },
+                Qt::DirectConnection);
+    } else {
+        b.setIgnoredNvItems({ 0x0084 }); // the channel mask
+    }
 
     QVERIFY(openPort(b.devicePath()));
     DifferencesDialog *dialog = startImport(path);
     QVERIFY(dialog);
-    writeAndWait(dialog, QStringLiteral("已发送 %1 项，1 项未生效：无线频点").arg(EveryParameter));
+    writeAndWait(dialog, said);
+    QVERIFY(child<QPushButton>("importProfile")->isEnabled());
     // The field shows what the module holds, not what was written.
-    QCOMPARE(child<QComboBox>("channel")->currentText(), QStringLiteral("0x19"));
+    if (!silent)
+        QCOMPARE(child<QComboBox>("channel")->currentText(), QStringLiteral("0x19"));
 }
 
 void tst_NodeConfigProfiles::interruptedImport_data()
@@ -411,6 +465,7 @@ void tst_NodeConfigProfiles::interruptedImport_data()
     QTest::newRow("line lost, window lagging")
             << "lagging" << true << after.arg(4).arg(EveryParameter);
     QTest::newRow("line lost during the review") << "review" << true << nothing;
+    QTest::newRow("port closed while reading") << "reading" << false << nothing;
     QTest::newRow("line lost while the file is chosen") << "choosing" << true << nothing;
 }
 
@@ -435,6 +490,12 @@ void tst_NodeConfigProfiles::interruptedImport()
             return QTest::qWaitFor([&] { return buttonText() == Closed; }) ? path : QString();
         });
         click("importProfile");
+    } else if (moment == "reading") {
+        b.setSilent(true);
+        chosenFile = path;
+        click("importProfile");
+        QCOMPARE(status(), QStringLiteral("正在读取模块…"));
+        clickOpenButton();
     } else {
         DifferencesDialog *dialog = startImport(path);
         QVERIFY(dialog);

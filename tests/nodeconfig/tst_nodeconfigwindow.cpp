@@ -1,6 +1,5 @@
 #include "widget.h"
 
-#include "optionlists.h"
 #include "portlist.h"
 #include "windowdriver.h"
 #include "portwatcher.h"
@@ -375,26 +374,35 @@ void tst_NodeConfigWindow::optionLists_data()
 {
     QTest::addColumn<QStringList>("items");
 
-    using OptionLists::PinList;
-    QTest::newRow("baudRateBox") << OptionLists::baudRate();
-    QTest::newRow("NodeType") << OptionLists::nodeType();
-    QTest::newRow("channel") << OptionLists::channel();
-    QTest::newRow("AddrMode") << OptionLists::addrMode();
-    QTest::newRow("stopBitsBox") << OptionLists::stopBits();
-    QTest::newRow("SendMode") << OptionLists::sendMode();
-    QTest::newRow("OutPut") << OptionLists::outPut();
-    QTest::newRow("SendAddrMode") << OptionLists::sendAddrMode();
-    QTest::newRow("ParityBox") << OptionLists::parity();
-    QTest::newRow("sleepMode") << OptionLists::sleepMode();
-    QTest::newRow("WorkMode") << OptionLists::workMode();
-    QTest::newRow("IO_1") << OptionLists::pinFunctions(PinList::One);
-    QTest::newRow("IO_2") << OptionLists::pinFunctions(PinList::Two);
-    QTest::newRow("IO_3") << OptionLists::pinFunctions(PinList::Three);
-    QTest::newRow("IO_4") << OptionLists::pinFunctions(PinList::Three);
-    QTest::newRow("IO_5") << OptionLists::pinFunctions(PinList::Three);
-    QTest::newRow("IO_6") << OptionLists::pinFunctions(PinList::Three);
-    QTest::newRow("io_10") << OptionLists::pinFunctions(PinList::One);
-    QTest::newRow("io_11") << OptionLists::pinFunctions(PinList::Two);
+    // The item index is the value's code: order and texts written out as the module knows them.
+    const QStringList pinOne { "无",      "开关量采集", "高低电平输入", "高低电平输出",
+                               "PWM输出", "DS18B20",    "DHT21" };
+    const QStringList pinTwo { "无",      "开关量采集", "高低电平输入", "高低电平输出", "PWM输出",
+                               "DS18B20", "4-20MA输入", "0-5V输入",     "DHT21" };
+    const QStringList pinThree { "无",      "开关量采集", "高低电平输入", "高低电平输出",
+                                 "DS18B20", "4-20MA输入", "0-5V输入",     "DHT21" };
+    QTest::newRow("baudRateBox") << QStringList { "", "9600", "19200", "38400", "57600", "115200" };
+    QTest::newRow("NodeType") << QStringList { "", "Coordinator", "Router", "Enddevice" };
+    QTest::newRow("channel") << QStringList { "",     "0x0B", "0x0C", "0x0D", "0x0E", "0x0F",
+                                              "0x10", "0x11", "0x12", "0x13", "0x14", "0x15",
+                                              "0x16", "0x17", "0x18", "0x19", "0x1A" };
+    QTest::newRow("AddrMode") << QStringList { "", "Hex", "ASCII" };
+    QTest::newRow("stopBitsBox") << QStringList { "", "1", "2" };
+    QTest::newRow("SendMode") << QStringList { "", "广播", "主从", "点对点" };
+    QTest::newRow("OutPut") << QStringList { "", "no", "yes" };
+    QTest::newRow("SendAddrMode") << QStringList { "", "短地址", "长地址" };
+    QTest::newRow("ParityBox") << QStringList { "", "无", "奇校验", "偶校验" };
+    QTest::newRow("sleepMode") << QStringList { "", "自动休眠", "IO控制休眠" };
+    QTest::newRow("WorkMode") << QStringList { "", "透传模式", "API模式", "MODBUS模式",
+                                               "DigiAPI模式" };
+    QTest::newRow("IO_1") << pinOne;
+    QTest::newRow("IO_2") << pinTwo;
+    QTest::newRow("IO_3") << pinThree;
+    QTest::newRow("IO_4") << pinThree;
+    QTest::newRow("IO_5") << pinThree;
+    QTest::newRow("IO_6") << pinThree;
+    QTest::newRow("io_10") << pinOne;
+    QTest::newRow("io_11") << pinTwo;
     for (const char *pin :
          { "IO_7", "IO_8", "IO_9", "io_12", "io_13", "io_14", "io_15", "io_16", "io_17", "io_18" })
         QTest::newRow(pin) << QStringList();

@@ -2,7 +2,6 @@
 
 #include "portlist.h"
 #include "portwatcher.h"
-#include "remotecatalogue.h"
 #include "translations.h"
 #include "windowdriver.h"
 
@@ -28,11 +27,32 @@
 #include <QTextBrowser>
 #include <QtTest>
 
+#include <utility>
+
 namespace {
 
 const QStringList None;
 const QString Write = QStringLiteral("参数修改");
 const QString Read = QStringLiteral("参数读取");
+
+// The remote command catalogue, written out here so that a wrong entry in the program's own
+// catalogue cannot agree with itself.
+const QStringList Commands {
+    "",         "参数修改", "参数读取", "擦除组网信息", "高低电平输出", "PWM占空比输出",
+    "串口数据", "远程重启", "数据采集", "启动节点扫描", "关闭节点扫描"
+};
+const QStringList Parameters { "IO功能配置", "节点类型",         "PAN ID",   "无线频点",  "短地址",
+                               "发送功率",   "休眠模式",         "休眠周期", "工作时间",  "波特率",
+                               "校验位",     "串口超时",         "停止位",   "PWM分频",   "PWM频率",
+                               "目标短地址", "采集数据自发时间", "工作模式", "扩展PAN ID" };
+const QStringList Pins { "PM1", "PM2", "AD1", "AD2", "AD3", "AD4", "PM3", "PM4" };
+const QStringList PwmPins { "PM1", "PM2", "PM3", "PM4" };
+const QStringList Levels { "低", "高" };
+const QStringList Pm1Functions { "无", "开关量采集", "高低电平输出", "PWM输出", "DS18B20" };
+const QStringList Pm2Functions { "无",         "开关量采集", "高低电平输出", "PWM输出",
+                                 "4-20MA输入", "0-5V输入",   "DS18B20" };
+const QStringList Parities { "无", "奇校验", "偶校验" };
+const QStringList StopBits { "1", "2" };
 
 QStringList items(const QComboBox *box)
 {
@@ -229,7 +249,7 @@ void tst_RemoteWindow::startState()
     QCOMPARE(window->maximumSize(), QSize(650, 650));
     QVERIFY(!child<QLabel>("label_4")->pixmap().isNull());
 
-    QCOMPARE(items(box("CMD_type")), RemoteCatalogue::commands());
+    QCOMPARE(items(box("CMD_type")), Commands);
     QCOMPARE(box("CMD_type")->currentIndex(), 0);
     for (const char *name : { "NVID_IO", "Type_IOport", "comboBox" }) {
         QCOMPARE(box(name)->count(), 0);
@@ -248,8 +268,8 @@ void tst_RemoteWindow::startState()
     QCOMPARE(box("baudRateBox")->currentText(), QStringLiteral("38400"));
     QCOMPARE(box("baudRateBox")->currentData().toInt(), 38400);
     QCOMPARE(window->serialWorker().baudRate(), 38400);
-    QCOMPARE(items(box("ParityBox")), RemoteCatalogue::parities());
-    QCOMPARE(items(box("stopBitsBox")), RemoteCatalogue::stopBits());
+    QCOMPARE(items(box("ParityBox")), Parities);
+    QCOMPARE(items(box("stopBitsBox")), StopBits);
 
     QVERIFY(box("serialPortComboBox")->isEditable());
     QCOMPARE(box("serialPortComboBox")->insertPolicy(), QComboBox::NoInsert);
@@ -272,8 +292,6 @@ void tst_RemoteWindow::rowState_data()
     QTest::addColumn<bool>("functionEnabled");
     QTest::addColumn<QString>("functionCaption");
 
-    using namespace RemoteCatalogue;
-    const QStringList pm1 = pinFunctions(QStringLiteral("PM1"));
     const QString paramCaption = QStringLiteral("参数名称");
     const QString pinCaption = QStringLiteral("管脚名称");
 
@@ -284,37 +302,47 @@ void tst_RemoteWindow::rowState_data()
                             << QString() << None << false << false << QString();
     }
     QTest::newRow("write IO config")
-            << Write << QString() << paramCaption << parameters() << pins()
-            << QStringLiteral("管脚号") << pm1 << true << false << QString();
-    for (const char *choice : { "节点类型", "无线频点", "波特率", "PWM分频", "工作模式" }) {
-        const QString name = QString::fromUtf8(choice);
-        QTest::addRow("write %s", choice)
-                << Write << name << paramCaption << parameters() << choices(name) << name << None
-                << false << false << QString();
+            << Write << QString() << paramCaption << Parameters << Pins << QStringLiteral("管脚号")
+            << Pm1Functions << true << false << QString();
+    const QList<std::pair<QString, QStringList>> choiceLists {
+        { "节点类型", { "中心", "路由", "终端" } },
+        { "无线频点",
+          { "0x0B", "0x0C", "0x0D", "0x0E", "0x0F", "0x10", "0x11", "0x12", "0x13", "0x14", "0x15",
+            "0x16", "0x17", "0x18", "0x19", "0x1A" } },
+        { "休眠模式", { "自动休眠", "IO控制休眠" } },
+        { "波特率", { "9600", "19200", "38400", "57600", "115200" } },
+        { "校验位", Parities },
+        { "停止位", StopBits },
+        { "PWM分频", { "1", "1/8", "1/32", "1/128" } },
+        { "工作模式", { "透传模式", "API模式", "MODBUS模式", "DigiAPI模式" } },
+    };
+    for (const auto &[name, choices] : choiceLists) {
+        QTest::addRow("write %s", qPrintable(name))
+                << Write << name << paramCaption << Parameters << choices << name << None << false
+                << false << QString();
     }
     for (const char *text : { "PAN ID", "PWM频率", "扩展PAN ID" }) {
         const QString name = QString::fromUtf8(text);
-        QTest::addRow("write %s", text) << Write << name << paramCaption << parameters() << None
+        QTest::addRow("write %s", text) << Write << name << paramCaption << Parameters << None
                                         << QString() << None << false << true << name;
     }
     // Reading keeps the functions of PM1 from the IO row, disabled.
-    QTest::newRow("read IO config") << Read << QString() << paramCaption << parameters() << None
-                                    << QString() << pm1 << false << false << QString();
-    QTest::newRow("read a choice")
-            << Read << QStringLiteral("校验位") << paramCaption << parameters() << None << QString()
-            << None << false << false << QString();
+    QTest::newRow("read IO config") << Read << QString() << paramCaption << Parameters << None
+                                    << QString() << Pm1Functions << false << false << QString();
+    QTest::newRow("read a choice") << Read << QStringLiteral("校验位") << paramCaption << Parameters
+                                   << None << QString() << None << false << false << QString();
     QTest::newRow("read a text parameter")
-            << Read << QStringLiteral("短地址") << paramCaption << parameters() << None << QString()
+            << Read << QStringLiteral("短地址") << paramCaption << Parameters << None << QString()
             << None << false << false << QStringLiteral("短地址");
     for (const char *plain : { "擦除组网信息", "远程重启", "数据采集" }) {
         QTest::newRow(plain) << QString::fromUtf8(plain) << QString() << QString() << None << None
                              << QString() << None << false << false << QString();
     }
     QTest::newRow("level output") << QStringLiteral("高低电平输出") << QString() << pinCaption
-                                  << pins() << None << QString() << levels() << true << false
+                                  << Pins << None << QString() << Levels << true << false
                                   << QString();
     QTest::newRow("PWM output") << QStringLiteral("PWM占空比输出") << QString() << pinCaption
-                                << pwmPins() << None << QString() << None << false << true
+                                << PwmPins << None << QString() << None << false << true
                                 << QStringLiteral("占空比");
     QTest::newRow("serial data") << QStringLiteral("串口数据") << QString() << QString() << None
                                  << None << QString() << None << false << true
@@ -377,15 +405,15 @@ void tst_RemoteWindow::pinChoiceReloadsFunctions()
     QVERIFY(box("comboBox")->isEnabled());
 
     choose("Type_IOport", QStringLiteral("PM4"));
-    QCOMPARE(items(box("comboBox")), RemoteCatalogue::pinFunctions(QStringLiteral("PM2")));
+    QCOMPARE(items(box("comboBox")), Pm2Functions);
     choose("Type_IOport", QStringLiteral("PM3"));
-    QCOMPARE(items(box("comboBox")), RemoteCatalogue::pinFunctions(QStringLiteral("PM1")));
+    QCOMPARE(items(box("comboBox")), Pm1Functions);
 }
 
 void tst_RemoteWindow::levelToPwmEmptiesLevels()
 {
     choose("CMD_type", QStringLiteral("高低电平输出"));
-    QCOMPARE(items(box("comboBox")), RemoteCatalogue::levels());
+    QCOMPARE(items(box("comboBox")), Levels);
     choose("CMD_type", QStringLiteral("PWM占空比输出"));
     QCOMPARE(box("comboBox")->count(), 0);
     QVERIFY(!box("comboBox")->isEnabled());
@@ -399,7 +427,7 @@ void tst_RemoteWindow::pinOfLevelCommandKeepsLevels()
     choose("comboBox", QStringLiteral("高"));
     choose("NVID_IO", QStringLiteral("PM2"));
     // No function list: the parameter handler reloads the levels, first entry current.
-    QCOMPARE(items(box("comboBox")), RemoteCatalogue::levels());
+    QCOMPARE(items(box("comboBox")), Levels);
     QCOMPARE(box("comboBox")->currentText(), QStringLiteral("低"));
     QVERIFY(box("comboBox")->isEnabled());
 }
