@@ -252,10 +252,12 @@ void tst_MyThread::replyTimeout()
 
     m_module->setSilent(true);
     openWorker(variant);
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
     const qint64 sentAt = m_receiver->clock.elapsed();
     send(ModuleCommand::readDeviceInfoFrame());
-    QTRY_COMPARE(m_module->received(), ModuleCommand::readDeviceInfoFrame());
-    QTest::qWait(1500);
+    // The exchange ends when the wait runs out; what it signals comes before.
+    QVERIFY(exchanges.wait(3000));
+    QCOMPARE(m_module->received(), ModuleCommand::readDeviceInfoFrame());
     QCOMPARE(m_receiver->deliveries.size(), expectedSignals);
     if (expectedSignals) {
         QCOMPARE(int(m_receiver->deliveries.first().kind), int(Receiver::Other));
@@ -528,13 +530,11 @@ void tst_MyThread::answerPurgedBeforeItsReadIsNoLoss()
     send(first);
     QVERIFY(exchanges.wait());
     // The worker is held until the answer is in; the submission made meanwhile comes first.
-    QSemaphore held;
-    QMetaObject::invokeMethod(m_worker->eventDispatcher(), [&held] {
-        held.release();
+    {
+        const WorkerHold hold(*m_worker);
+        send(second);
         QThread::msleep(150);
-    });
-    held.acquire();
-    send(second);
+    }
     QVERIFY2(exchanges.wait(), qPrintable(m_receiver->lost));
     QCOMPARE(m_module->received(), first + second);
     QVERIFY(m_worker->comOpened());
