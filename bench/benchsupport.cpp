@@ -1,5 +1,6 @@
 #include "benchsupport.h"
 
+#include "modulecommands.h"
 #include "simulatedmodule.h"
 #include "translations.h"
 
@@ -243,6 +244,74 @@ QList<Row> idle(const Program &program)
                               + threads });
     }
     return rows;
+}
+
+// ---- after a hang-up, and closing while a reply is awaited ----
+
+// The line hangs up under the open window. The worker's run must end: one that polled the dead
+// line would take a whole core.
+QList<Row> idleAfterHangUp(const Program &program)
+{
+    const QString figure = QStringLiteral("Idle CPU after a hang-up");
+    const int seconds = quick() ? 3 : 10;
+    QList<double> process;
+    int running = 0;
+    for (int run = 0; run < repeats(3, 1); ++run) {
+        SimulatedModule module;
+        const std::unique_ptr<Window> window = openWindow(program, module);
+        if (!window)
+            return { unavailable(figure) };
+        MyThread &worker = window->worker();
+        module.hangUp();
+        if (!runUntil([&worker] { return !worker.isRunning(); }, 5000))
+            ++running;
+        runEventLoop(500);
+        const CpuMeter meter;
+        runEventLoop(seconds * 1000);
+        process << meter.shares().process;
+    }
+    const double value = median(process);
+    return { { figure, number(value, 4) + QStringLiteral(" % of a core"), QStringLiteral("< 1 %"),
+               running == 0 && value < 1,
+               QStringLiteral("%1 s per run from half a second after the hang-up, n=%2; whole "
+                              "bench process; runs whose worker was still running 5 s after "
+                              "the hang-up: %3")
+                       .arg(seconds)
+                       .arg(process.size())
+                       .arg(running),
+               true } };
+}
+
+// The window closed while its worker waits for the reply of a silent module (up to 1000 ms):
+// the stop ends the exchange at once.
+QList<Row> closeWhileAwaitingReply(const Program &program)
+{
+    const QString figure = QStringLiteral("Close while a reply is awaited: window destroyed");
+    QList<double> ms;
+    int failed = 0;
+    for (int run = 0; run < repeats(11, 3); ++run) {
+        SimulatedModule module;
+        std::unique_ptr<Window> window = openWindow(program, module);
+        if (!window)
+            return { unavailable(figure) };
+        module.setSilent(true);
+        window->worker().submit(ModuleCommand::readDeviceInfoFrame());
+        if (!runUntil([&module] { return !module.received().isEmpty(); }, 3000)) {
+            ++failed;
+            continue;
+        }
+        const Clock::time_point from = Clock::now();
+        window.reset();
+        ms << msBetween(from, Clock::now());
+    }
+    const double value = median(ms);
+    return { { figure, number(value, 1) + QStringLiteral(" ms"), QStringLiteral("< 2000 ms"),
+               failed == 0 && value < 2000,
+               QStringLiteral("the window and its worker destroyed, the worker's thread ended; "
+                              "n=%1, max %2 ms, failed %3")
+                       .arg(ms.size())
+                       .arg(number(ms.isEmpty() ? 0 : *std::max_element(ms.cbegin(), ms.cend()), 1))
+                       .arg(failed) } };
 }
 
 // ---- stream ----
@@ -556,15 +625,25 @@ int run(int argc, char *argv[], const Program &program)
     QList<std::pair<QString, Scenario>> scenarios { { QStringLiteral("startup"), startup } };
     scenarios += program.ownScenarios;
     scenarios += { { QStringLiteral("idle"), idle },
+                   { QStringLiteral("hangup"), idleAfterHangUp },
+                   { QStringLiteral("close"), closeWhileAwaitingReply },
                    { QStringLiteral("stream"), stream },
                    { QStringLiteral("log"), logAtScale } };
+    int status = 0;
     for (const auto &[name, scenario] : std::as_const(scenarios)) {
         if (!chosen.isEmpty() && !chosen.contains(name))
             continue;
-        for (const Row &row : scenario(program))
+        for (const Row &row : scenario(program)) {
             printRow(program, row);
+            if (row.fault && !row.met) {
+                std::fprintf(stderr, "FAULT: %s: %s: %s (target %s)\n", qPrintable(program.name),
+                             qPrintable(row.figure), qPrintable(row.measured),
+                             qPrintable(row.target));
+                status = 1;
+            }
+        }
     }
-    return 0;
+    return status;
 }
 
 bool pictureFailed(const char *why)

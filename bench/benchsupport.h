@@ -91,6 +91,8 @@ struct Row
     QString target;
     bool met = false;
     QString notes;
+    // A missed target here is a fault, not a slow figure: the program ends with status 1.
+    bool fault = false;
 };
 
 // The row of a figure that could not be measured.
@@ -120,8 +122,9 @@ std::unique_ptr<Window> openWindow(const Program &program, SimulatedModule &modu
                                    const std::function<void(Window &)> &prepare = {});
 
 // Runs the scenarios named on the command line (all by default) and prints one markdown
-// table row per figure on standard output. With --startup-child, builds and shows the window
-// as the program's main() does and reports the moment it is shown.
+// table row per figure on standard output; exits with 1 when a fault row missed its target. With
+// --startup-child, builds and shows the window as the program's main() does and reports the moment
+// it is shown.
 int run(int argc, char *argv[], const Program &program);
 
 // The programs that take the pictures of docs/ (scripts/screenshots.sh).

@@ -51,10 +51,9 @@ bool lineIsDown(const QSerialPort &port)
 // Why the open failed, in words the user can act on.
 QString openFailureReason(const QSerialPort &port, const QString &name)
 {
-    if (port.error() != QSerialPort::PermissionError)
-        return port.errorString();
     // Qt's serial port reports a port another program has locked as a permission error.
-    if (const auto lock = portLock(name)) {
+    const auto lock = port.error() == QSerialPort::PermissionError ? portLock(name) : std::nullopt;
+    if (lock) {
         if (lock->pid <= 0) {
             return QStringLiteral("串口 %1 的锁文件 %2 未写明进程；若没有程序在用该串口，可删除它")
                     .arg(name, lock->lockFile);
@@ -64,6 +63,8 @@ QString openFailureReason(const QSerialPort &port, const QString &name)
         return QStringLiteral("串口 %1 正被进程 %2（%3）占用")
                 .arg(name, QString::number(lock->pid), lock->program);
     }
+    // A device this user may not write fails to open for that reason, whatever the serial
+    // library makes of the error.
     const auto problem = portPermissionProblem(name);
     if (!problem)
         return port.errorString();
@@ -150,9 +151,11 @@ void LinkSession::startSend()
              << "send data to " << m_state.comName() << " :" << m_sent.size();
     qDebug() << "arr size:" << m_sent.size();
     if (m_sent.isEmpty()) {
-        // Nothing to write counts as a write that did not complete.
+        // Nothing to write counts as a write that did not complete; the exchange still ends
+        // as every other does, so that whoever waits for it goes on.
         qDebug() << "Zarno:"
                  << "send time out";
+        emit exchangeFinished(m_sent, QByteArray());
         finishExchange();
         return;
     }

@@ -37,7 +37,8 @@ public:
     // Hands over one transmission (a frame, or a frame and the clear-network frame that goes
     // with it in the same write) in one step. It waits behind the pending ones unless it
     // takes the place of one with the same target (ModuleCommand::sameTarget). Its reply ends
-    // by replyEnd when given, otherwise by the rule of the settings.
+    // by replyEnd when given, otherwise by the rule of the settings. An empty one writes
+    // nothing and ends as a write that timed out.
     void submit(const QByteArray &transmission,
                 std::shared_ptr<const ReplyEndRule> replyEnd = nullptr);
     // As submit, for the connection it was planned for (connection() at planning time):

@@ -5,6 +5,8 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <utility>
+
 QString portDevicePath(const QString &portName)
 {
 #ifdef Q_OS_UNIX
@@ -17,15 +19,41 @@ QString portDevicePath(const QString &portName)
 #endif
 }
 
+namespace {
+
+using DeviceAccessSource = std::function<std::optional<DeviceAccess>(const QString &path)>;
+
+DeviceAccessSource &deviceAccessSource()
+{
+    static DeviceAccessSource source;
+    return source;
+}
+
+std::optional<DeviceAccess> deviceAccess(const QString &path)
+{
+    if (deviceAccessSource())
+        return deviceAccessSource()(path);
+    const QFileInfo device(path);
+    if (!device.exists())
+        return std::nullopt;
+    return DeviceAccess { device.isWritable(), device.permission(QFileDevice::WriteGroup),
+                          device.group() };
+}
+
+} // namespace
+
 std::optional<PortPermissionProblem> portPermissionProblem(const QString &portName)
 {
-    const QFileInfo device(portDevicePath(portName));
-    if (!device.exists() || device.isWritable())
+    const QString path = portDevicePath(portName);
+    const std::optional<DeviceAccess> access = deviceAccess(path);
+    if (!access || access->writable)
         return std::nullopt;
-    PortPermissionProblem problem { device.filePath(), QString() };
-    if (device.permission(QFileDevice::WriteGroup))
-        problem.group = device.group();
-    return problem;
+    return PortPermissionProblem { path, access->groupWritable ? access->group : QString() };
+}
+
+void setDeviceAccessSource(DeviceAccessSource source)
+{
+    deviceAccessSource() = std::move(source);
 }
 
 std::optional<PortLock> portLock(const QString &portName)

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The device file Qt's serial port opens for a port name: on Unix a name that starts with
@@ -17,9 +18,20 @@ struct PortPermissionProblem
     QString group;
 };
 
-// Looked at after an open failed for lack of permission; none when the device is writable,
-// missing, or the failure was another one.
+// Looked at after an open failed; none when the device is writable or missing.
 std::optional<PortPermissionProblem> portPermissionProblem(const QString &portName);
+
+// What the system says of a device file, as far as opening it goes.
+struct DeviceAccess
+{
+    bool writable = false; // by this user
+    bool groupWritable = false;
+    QString group;
+};
+
+// Lets tests stand in for the system's answer (root may write any file); the function returns
+// none for a file that does not exist. An empty function gives the system's answer back.
+void setDeviceAccessSource(std::function<std::optional<DeviceAccess>(const QString &path)> source);
 
 // The lock on a port: Qt's serial port takes a lock file LCK..<name> (slashes of the name
 // under /dev as underscores: LCK..ttyUSB0, LCK..pts_3) in the first usable of the usual lock

@@ -1,14 +1,22 @@
+#include "debugcapture.h"
 #include "modulecommands.h"
 #include "mythread.h"
+#include "portaccess.h"
 #include "simulatedmodule.h"
 
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -64,6 +72,52 @@ public:
     QString lost;
 };
 
+// A pseudo-terminal whose other end is never read: a long write to it cannot complete.
+class QuietLine
+{
+public:
+    QuietLine()
+    {
+        m_fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_fd >= 0 && (::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0)) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~QuietLine()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    QuietLine(const QuietLine &) = delete;
+    QuietLine &operator=(const QuietLine &) = delete;
+    QString path() const { return m_fd >= 0 ? QString::fromLocal8Bit(::ptsname(m_fd)) : QString(); }
+
+private:
+    int m_fd = -1;
+};
+
+// Keeps the worker thread busy until it goes out of scope, as a loaded machine may.
+class WorkerHold
+{
+public:
+    explicit WorkerHold(MyThread &worker)
+    {
+        QMetaObject::invokeMethod(worker.eventDispatcher(), [held = m_held, release = m_release] {
+            held->release();
+            release->acquire();
+        });
+        m_held->acquire();
+    }
+    ~WorkerHold() { m_release->release(); }
+    WorkerHold(const WorkerHold &) = delete;
+    WorkerHold &operator=(const WorkerHold &) = delete;
+
+private:
+    const std::shared_ptr<QSemaphore> m_held = std::make_shared<QSemaphore>();
+    const std::shared_ptr<QSemaphore> m_release = std::make_shared<QSemaphore>();
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Program)
@@ -80,6 +134,9 @@ private Q_SLOTS:
     void replyRouting();
     void replyTimeout_data();
     void replyTimeout();
+    void exchangeEndsWithoutReply_data();
+    void exchangeEndsWithoutReply();
+    void refusedSettingKeepsTheLinkUp();
     void splitReply_data();
     void splitReply();
     void frameHandedOverWhileClosedGoesOutAfterOpen();
@@ -93,14 +150,16 @@ private Q_SLOTS:
     void stopWhileWaitingForReply();
     void hangUpEndsTheRun();
     void answerPurgedBeforeItsReadIsNoLoss();
+    void bytesBeforeAWriteAreNotItsReply();
     void failedOpenEndsTheRunWithReason();
     void reopenAfterStop();
+    void permissionDeniedNamesTheGroup_data();
     void permissionDeniedNamesTheGroup();
     void baudRateChangeReachesOpenPort();
 
 private:
     void openWorker(Program variant);
-    void openWorker(const LinkSettings &settings);
+    void openWorker(const LinkSettings &settings, const QString &path = QString());
     void send(const QByteArray &bytes);
 
     std::unique_ptr<SimulatedModule> m_module;
@@ -117,6 +176,7 @@ void tst_MyThread::init()
 
 void tst_MyThread::cleanup()
 {
+    setDeviceAccessSource({});
     m_receiver.reset();
     m_worker.reset();
     m_module.reset();
@@ -127,11 +187,11 @@ void tst_MyThread::openWorker(Program variant)
     openWorker(settingsOf(variant));
 }
 
-void tst_MyThread::openWorker(const LinkSettings &settings)
+void tst_MyThread::openWorker(const LinkSettings &settings, const QString &path)
 {
     m_worker = std::make_unique<MyThread>(settings);
     m_receiver = std::make_unique<Receiver>(*m_worker);
-    m_worker->setComName(m_module->devicePath());
+    m_worker->setComName(path.isEmpty() ? m_module->devicePath() : path);
     m_worker->start();
     QTRY_VERIFY(m_receiver->opened);
     QVERIFY(m_worker->comOpened());
@@ -192,16 +252,66 @@ void tst_MyThread::replyTimeout()
 
     m_module->setSilent(true);
     openWorker(variant);
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
     const qint64 sentAt = m_receiver->clock.elapsed();
     send(ModuleCommand::readDeviceInfoFrame());
-    QTRY_COMPARE(m_module->received(), ModuleCommand::readDeviceInfoFrame());
-    QTest::qWait(1500);
+    // The exchange ends when the wait runs out; what it signals comes before.
+    QVERIFY(exchanges.wait(3000));
+    QCOMPARE(m_module->received(), ModuleCommand::readDeviceInfoFrame());
     QCOMPARE(m_receiver->deliveries.size(), expectedSignals);
     if (expectedSignals) {
         QCOMPARE(int(m_receiver->deliveries.first().kind), int(Receiver::Other));
         QVERIFY(m_receiver->deliveries.first().bytes.isEmpty());
         QVERIFY(m_receiver->deliveries.first().atMs - sentAt >= 950);
     }
+}
+
+void tst_MyThread::exchangeEndsWithoutReply_data()
+{
+    QTest::addColumn<QByteArray>("transmission");
+    QTest::addColumn<bool>("quietLine");
+
+    QTest::newRow("nothing to write") << QByteArray() << false;
+    QTest::newRow("write not done within 50 ms: nobody reads the line")
+            << QByteArray(1 << 20, '\x55') << true;
+}
+
+// Such an exchange still ends, with nothing received, and the next one is taken up.
+void tst_MyThread::exchangeEndsWithoutReply()
+{
+    QFETCH(QByteArray, transmission);
+    QFETCH(bool, quietLine);
+
+    QuietLine quiet;
+    if (quietLine)
+        QVERIFY(!quiet.path().isEmpty());
+    openWorker(LinkSettings::nodeConfig(), quietLine ? quiet.path() : QString());
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
+    const DebugCapture debug;
+    send(transmission);
+    QVERIFY(exchanges.wait());
+    QCOMPARE(exchanges.first().at(0).toByteArray().size(), transmission.size());
+    QCOMPARE(exchanges.first().at(1).toByteArray(), QByteArray());
+    QVERIFY2(debug.lines.contains(QStringLiteral("Zarno: send time out")),
+             qPrintable(debug.lines.join(u'\n')));
+
+    send(ModuleCommand::readDeviceInfoFrame());
+    QTRY_COMPARE_WITH_TIMEOUT(exchanges.size(), 2, 3000);
+    QCOMPARE(exchanges.last().at(0).toByteArray(), ModuleCommand::readDeviceInfoFrame());
+    QCOMPARE(exchanges.last().at(1).toByteArray(),
+             quietLine ? QByteArray() : m_module->deviceInfoReply());
+    QVERIFY(m_worker->comOpened());
+}
+
+// The serial library refuses a rate of 0: an error that does not mean the device is gone.
+void tst_MyThread::refusedSettingKeepsTheLinkUp()
+{
+    openWorker(Program::Remote);
+    m_worker->setBaudRate(0);
+    send(ModuleCommand::readDeviceInfoFrame());
+    QTRY_COMPARE_WITH_TIMEOUT(m_receiver->all(), m_module->deviceInfoReply(), 3000);
+    QVERIFY2(m_receiver->lost.isEmpty(), qPrintable(m_receiver->lost));
+    QVERIFY(m_worker->comOpened());
 }
 
 void tst_MyThread::splitReply_data()
@@ -315,8 +425,8 @@ void tst_MyThread::closedConnectionLeavesNoBytesBehind()
     m_module->setReplySplit(2, 250);
     openWorker(Program::Node);
     send(ModuleCommand::readDeviceInfoFrame());
-    QTRY_VERIFY(!m_module->received().isEmpty());
-    QTest::qWait(100); // the first half of the reply is collected
+    QTRY_VERIFY(!m_worker->rxData().isEmpty());
+    QVERIFY(m_module->deviceInfoReply().startsWith(m_worker->rxData()));
     m_worker->requestStop();
     QVERIFY(m_worker->wait(2000));
     QVERIFY(m_receiver->deliveries.isEmpty());
@@ -384,14 +494,16 @@ void tst_MyThread::stopWhileWaitingForReply()
 {
     m_module->setSilent(true);
     openWorker(Program::Node);
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
     send(ModuleCommand::readDeviceInfoFrame());
     QTRY_VERIFY(!m_module->received().isEmpty());
-    QElapsedTimer stopping;
-    stopping.start();
     m_worker->requestStop();
     QVERIFY(m_worker->wait(2000));
     QVERIFY(!m_worker->comOpened());
-    QTest::qWait(50);
+    // The run ended inside the exchange, not once the wait for the reply had run out: the
+    // signals it queued before it ended say nothing of the exchange.
+    QCoreApplication::processEvents();
+    QCOMPARE(exchanges.size(), 0);
     QVERIFY(m_receiver->deliveries.isEmpty());
 }
 
@@ -418,16 +530,29 @@ void tst_MyThread::answerPurgedBeforeItsReadIsNoLoss()
     send(first);
     QVERIFY(exchanges.wait());
     // The worker is held until the answer is in; the submission made meanwhile comes first.
-    QSemaphore held;
-    QMetaObject::invokeMethod(m_worker->eventDispatcher(), [&held] {
-        held.release();
+    {
+        const WorkerHold hold(*m_worker);
+        send(second);
         QThread::msleep(150);
-    });
-    held.acquire();
-    send(second);
+    }
     QVERIFY2(exchanges.wait(), qPrintable(m_receiver->lost));
     QCOMPARE(m_module->received(), first + second);
     QVERIFY(m_worker->comOpened());
+}
+
+// Bytes that came before a write and were never read are not its reply: the write purges them.
+void tst_MyThread::bytesBeforeAWriteAreNotItsReply()
+{
+    openWorker(Program::Node);
+    QSignalSpy exchanges(m_worker.get(), &MyThread::exchangeFinished);
+    {
+        const WorkerHold hold(*m_worker);
+        m_module->sendUnasked(QByteArray::fromHex("01 02 03"));
+        send(ModuleCommand::readDeviceInfoFrame());
+    }
+    QVERIFY(exchanges.wait());
+    QCOMPARE(exchanges.first().at(1).toByteArray().toHex(' '),
+             m_module->deviceInfoReply().toHex(' '));
 }
 
 void tst_MyThread::failedOpenEndsTheRunWithReason()
@@ -447,20 +572,62 @@ void tst_MyThread::failedOpenEndsTheRunWithReason()
     QTRY_VERIFY(m_receiver->opened);
 }
 
+void tst_MyThread::permissionDeniedNamesTheGroup_data()
+{
+    QTest::addColumn<bool>("standIn"); // false: the system's own answer about /dev/ttyS0
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("groupWritable");
+
+    QTest::newRow("its group may write: joining it is named") << true << false << true;
+    QTest::newRow("only its owner may write") << true << false << false;
+    QTest::newRow("writable: the serial library's reason") << true << true << true;
+    QTest::newRow("a real device of another group") << false << false << false;
+}
+
+// The open of a device (here a file that is no terminal) fails; the reason says what the user
+// can do about the permission. Root may write every file, so the system's answer is stood in
+// for, except in the last row, which needs a user outside the group of /dev/ttyS0.
 void tst_MyThread::permissionDeniedNamesTheGroup()
 {
-    const QFileInfo device(QStringLiteral("/dev/ttyS0"));
-    if (!device.exists() || device.isWritable() || device.group().isEmpty())
-        QSKIP("needs a serial device this user may not write to (run as a user outside its group)");
+    QFETCH(bool, standIn);
+    QFETCH(bool, writable);
+    QFETCH(bool, groupWritable);
+
+    QTemporaryDir dir;
+    QString path = dir.filePath(QStringLiteral("ttyUSB0"));
+    QString name = path;
+    QString group = QStringLiteral("dialout");
+    if (standIn) {
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        setDeviceAccessSource([=](const QString &asked) -> std::optional<DeviceAccess> {
+            if (asked != path)
+                return std::nullopt;
+            return DeviceAccess { writable, groupWritable, group };
+        });
+    } else {
+        const QFileInfo device(QStringLiteral("/dev/ttyS0"));
+        if (!device.exists() || device.isWritable() || device.group().isEmpty())
+            QSKIP("needs a serial device this user may not write to (a user outside its group)");
+        name = QStringLiteral("ttyS0");
+        path = device.filePath();
+        group = device.group();
+        groupWritable = device.permission(QFileDevice::WriteGroup);
+    }
     m_worker = std::make_unique<MyThread>(LinkSettings::nodeConfig());
     m_receiver = std::make_unique<Receiver>(*m_worker);
-    m_worker->setComName(QStringLiteral("ttyS0"));
+    m_worker->setComName(name);
     m_worker->start();
     QTRY_VERIFY(!m_receiver->failure.isEmpty());
-    QVERIFY2(m_receiver->failure.contains(device.filePath()), qPrintable(m_receiver->failure));
-    // The group is named only where joining it would help.
-    QCOMPARE(m_receiver->failure.contains(QStringLiteral(" 组")),
-             device.permission(QFileDevice::WriteGroup));
+    if (writable) {
+        QVERIFY2(!m_receiver->failure.contains(path), qPrintable(m_receiver->failure));
+    } else if (groupWritable) {
+        QCOMPARE(m_receiver->failure,
+                 QStringLiteral("无权访问 %1，请把当前用户加入 %2 组（sudo usermod -aG %2 $USER），"
+                                "然后重新登录")
+                         .arg(path, group));
+    } else {
+        QCOMPARE(m_receiver->failure, QStringLiteral("无权访问 %1").arg(path));
+    }
 }
 
 void tst_MyThread::reopenAfterStop()

@@ -320,8 +320,9 @@ void tst_SimulatedModule::splitDeliversPiecesWithGap()
     for (const Arrival &a : arrivals)
         reply += a.bytes;
     QCOMPARE(reply, m_module->deviceInfoReply());
-    QVERIFY2(arrivals.at(1).atMs - arrivals.at(0).atMs >= 100, "first gap");
-    QVERIFY2(arrivals.at(2).atMs - arrivals.at(1).atMs >= 100, "second gap");
+    // Measured from the request, which a late reader cannot shorten, unlike a gap between two
+    // of its reads.
+    QVERIFY2(arrivals.last().atMs >= 2 * 100, QByteArray::number(arrivals.last().atMs));
 }
 
 void tst_SimulatedModule::replyDelay()
@@ -378,16 +379,17 @@ void tst_SimulatedModule::rssiReportsBetweenStartAndStop()
 
 void tst_SimulatedModule::streamPacesAtLineRate()
 {
-    // 9600 baud, 8N1: 960 bytes a second.
+    // 9600 baud, 8N1: 960 bytes a second, never faster. (How close to the line rate it comes
+    // on a loaded machine is a benchmark figure.)
     m_module->startStream(9600);
     QElapsedTimer clock;
     clock.start();
-    QByteArray bytes = readBytes(m_fd, 100000, 1000);
+    QByteArray bytes = readBytes(m_fd, 480, 5000);
     const qint64 elapsed = clock.elapsed();
     m_module->stopStream();
 
-    QVERIFY2(bytes.size() <= 960 * (elapsed + 100) / 1000, QByteArray::number(bytes.size()));
-    QVERIFY2(bytes.size() >= 240, QByteArray::number(bytes.size()));
+    QVERIFY2(bytes.size() >= 480, QByteArray::number(bytes.size()));
+    QVERIFY2(bytes.size() <= 960 * (elapsed + 100) / 1000, QByteArray::number(elapsed));
 
     bytes += readBytes(m_fd, int(m_module->streamedBytes() - bytes.size()), 2000);
     QCOMPARE(qint64(bytes.size()), m_module->streamedBytes());
