@@ -35,6 +35,19 @@ void ProfileApply::step(const QString &text) const
         m_stepReport(text);
 }
 
+QString ProfileApply::failureText(const Line &line)
+{
+    return QStringLiteral("wanted %1, module shows %2")
+            .arg(line.wanted, line.shown.isEmpty() ? QStringLiteral("no valid value") : line.shown);
+}
+
+QString ProfileApply::networkUnclearedText()
+{
+    return QStringLiteral("node type, channel or PAN ID went out without the clear-network frame "
+                          "after it: the new network setting is not in effect until the network "
+                          "is cleared");
+}
+
 QList<ModuleProfile::WriteStep> ProfileApply::plan(const Profile &current, const Profile &wanted)
 {
     return ModuleProfile::writePlan(ModuleProfile::differences(current, wanted),

@@ -54,6 +54,11 @@ public:
     // The frames a run would write, for a module that read as current.
     static QList<ModuleProfile::WriteStep> plan(const Profile &current, const Profile &wanted);
 
+    // "wanted X, module shows Y" for a line that did not read back as written.
+    static QString failureText(const Line &line);
+    // The warning that goes with networkLeftUncleared().
+    static QString networkUnclearedText();
+
     const QList<Line> &lines() const { return m_lines; }
     bool allVerified() const;
     // Node type, channel or PAN ID went out and the clear-network frame did not follow (the

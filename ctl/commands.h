@@ -1,8 +1,12 @@
 #pragma once
 
+#include "profile.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace Ctl {
 
@@ -25,6 +29,9 @@ struct Options
     qint32 baud = 38400;
     int listenMs = 0;
 };
+
+// A profile file, its faults and notes told on standard error; none when it is refused.
+std::optional<Profile> loadProfile(const QString &path);
 
 int portsCommand(const Options &options);
 int readCommand(const Options &options);

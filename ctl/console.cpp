@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include <QJsonDocument>
+
 #include <cstdio>
 
 namespace Console {
@@ -9,6 +11,11 @@ void out(const QString &line)
     std::fputs(line.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
+}
+
+void json(const QJsonObject &object)
+{
+    out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
 }
 
 void err(const QString &line)

@@ -193,8 +193,8 @@ std::optional<QByteArray> ModuleClient::waitForRestart(int timeoutMs,
         }
         if (!frame)
             restarting = true;
-        else
-            pause(RestartPollMs);
+        else if (!wait(RestartPollMs))
+            return std::nullopt;
     }
     m_failure = Failure::NoAnswer;
     m_failureText = restarting
@@ -225,11 +225,4 @@ void ModuleClient::stopWaiting()
 {
     if (m_waiting)
         m_waiting->quit();
-}
-
-void ModuleClient::pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }

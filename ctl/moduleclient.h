@@ -65,8 +65,6 @@ public:
     QString failureText() const { return m_failureText; }
 
 private:
-    // Lets the event loop run for ms.
-    static void pause(int ms);
     void watchLine();
     void lineLost();
 

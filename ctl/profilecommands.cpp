@@ -39,16 +39,6 @@ Reading readModule(ModuleClient &client, const QString &port)
     return { *reply, Done };
 }
 
-std::optional<Profile> loadProfile(const QString &path)
-{
-    QStringList errors;
-    QStringList notes;
-    const auto profile = ProfileFile::load(path, &errors, &notes);
-    for (const QString &line : errors + notes)
-        Console::err(QStringLiteral("%1: %2").arg(path, line));
-    return profile;
-}
-
 // The settings given as KEY=VALUE over a profile; none when one is refused.
 std::optional<Profile> withSettings(Profile profile, const QStringList &texts)
 {
@@ -97,8 +87,7 @@ QString outcomeText(const ProfileApply::Line &line)
     case ProfileApply::Outcome::Failed:
         break;
     }
-    return QStringLiteral("FAILED: wanted %1, module shows %2")
-            .arg(line.wanted, line.shown.isEmpty() ? QStringLiteral("no valid value") : line.shown);
+    return QStringLiteral("FAILED: ") + ProfileApply::failureText(line);
 }
 
 int apply(const Options &options, const Profile &wanted)
@@ -143,9 +132,7 @@ int apply(const Options &options, const Profile &wanted)
                          .arg(counts.value(ProfileApply::Outcome::Sent))
                          .arg(counts.value(ProfileApply::Outcome::NotSent)));
     if (engine.networkLeftUncleared())
-        Console::err(QStringLiteral("node type, channel or PAN ID went out without the "
-                                    "clear-network frame after it: the new network setting is "
-                                    "not in effect until the network is cleared"));
+        Console::err(ProfileApply::networkUnclearedText());
     if (end == ProfileApply::End::LinkFailed)
         Console::err(client.failureText() + QStringLiteral("; stopped after the lines above"));
     if (InterruptWatch::requested()) {
@@ -163,6 +150,16 @@ int apply(const Options &options, const Profile &wanted)
 }
 
 } // namespace
+
+std::optional<Profile> loadProfile(const QString &path)
+{
+    QStringList errors;
+    QStringList notes;
+    const auto profile = ProfileFile::load(path, &errors, &notes);
+    for (const QString &line : errors + notes)
+        Console::err(QStringLiteral("%1: %2").arg(path, line));
+    return profile;
+}
 
 int readCommand(const Options &options)
 {

@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "commands.h"
 
+#include "apply.h"
 #include "arguments.h"
 #include "console.h"
 #include "interruptwatch.h"
@@ -10,27 +11,11 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace Ctl {
 
 namespace {
-
-QString resultWord(Station::Result result)
-{
-    switch (result) {
-    case Station::Result::Verified:
-        return QStringLiteral("verified");
-    case Station::Result::Failed:
-        return QStringLiteral("failed");
-    case Station::Result::Refused:
-        return QStringLiteral("refused");
-    case Station::Result::Lost:
-        break;
-    }
-    return QStringLiteral("lost");
-}
 
 void printJson(const Station::Event &event)
 {
@@ -42,7 +27,7 @@ void printJson(const Station::Event &event)
                        { "mac", event.mac },
                        { "values", values } };
     if (event.ended) {
-        line.insert("result", resultWord(event.result));
+        line.insert("result", Station::resultWord(event.result));
         line.insert("status", event.status);
         if (event.result == Station::Result::Verified || event.result == Station::Result::Failed) {
             line.insert("written", event.written);
@@ -50,7 +35,7 @@ void printJson(const Station::Event &event)
             line.insert("failed", QJsonArray::fromStringList(event.failed));
         }
     }
-    Console::out(QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)));
+    Console::json(line);
 }
 
 // PORT MAC KEY=VALUE...: started | STATUS (details)
@@ -107,12 +92,7 @@ int provisionCommand(const Options &options)
 {
     Station::Settings settings;
     QStringList faults = problems(options, settings.ranges);
-    const QString profilePath = options.arguments.value(0);
-    QStringList notes;
-    QStringList profileFaults;
-    const auto profile = ProfileFile::load(profilePath, &profileFaults, &notes);
-    for (const QString &line : profileFaults + notes)
-        Console::err(QStringLiteral("%1: %2").arg(profilePath, line));
+    const auto profile = loadProfile(options.arguments.value(0));
     for (const QString &fault : std::as_const(faults))
         Console::err(fault);
     if (!profile || !faults.isEmpty())
@@ -144,10 +124,7 @@ int provisionCommand(const Options &options)
     station.setReport([json = options.json](const Station::Event &event) {
         json ? printJson(event) : printText(event);
         if (event.networkUncleared)
-            Console::err(QStringLiteral("%1: node type, channel or PAN ID went out without the "
-                                        "clear-network frame after it: the new network setting "
-                                        "is not in effect until the network is cleared")
-                                 .arg(event.port));
+            Console::err(event.port + QStringLiteral(": ") + ProfileApply::networkUnclearedText());
     });
     station.setNote(&Console::err);
     QEventLoop loop;
@@ -179,12 +156,11 @@ int provisionCommand(const Options &options)
 
     const Station::Counts counts = station.counts();
     if (options.json)
-        Console::out(QString::fromUtf8(QJsonDocument(QJsonObject { { "event", "summary" },
-                                                                   { "verified", counts.verified },
-                                                                   { "failed", counts.failed },
-                                                                   { "refused", counts.refused },
-                                                                   { "lost", counts.lost } })
-                                               .toJson(QJsonDocument::Compact)));
+        Console::json(QJsonObject { { "event", "summary" },
+                                    { "verified", counts.verified },
+                                    { "failed", counts.failed },
+                                    { "refused", counts.refused },
+                                    { "lost", counts.lost } });
     else
         Console::out(QStringLiteral("%1 verified, %2 failed, %3 refused, %4 lost")
                              .arg(counts.verified)

@@ -47,6 +47,7 @@ protected:
     void run() override;
 
 private:
+    // The ledger status is the result's word, then the reason.
     void end(Station::Result result, const QString &reason = {});
 
     Station &m_station;
@@ -59,24 +60,9 @@ void ModuleRun::end(Station::Result result, const QString &reason)
 {
     m_event.ended = true;
     m_event.result = result;
-    switch (result) {
-    case Station::Result::Verified:
-        m_event.status = QStringLiteral("verified");
-        break;
-    case Station::Result::Failed: {
-        QStringList keys;
-        for (const QString &line : std::as_const(m_event.failed))
-            keys << line.section(u':', 0, 0);
-        m_event.status = QStringLiteral("failed: ") + keys.join(QStringLiteral(", "));
-        break;
-    }
-    case Station::Result::Refused:
-        m_event.status = QStringLiteral("refused: ") + reason;
-        break;
-    case Station::Result::Lost:
-        m_event.status = QStringLiteral("lost: ") + reason;
-        break;
-    }
+    m_event.status = Station::resultWord(result);
+    if (!reason.isEmpty())
+        m_event.status += QStringLiteral(": ") + reason;
 }
 
 void ModuleRun::run()
@@ -119,16 +105,34 @@ void ModuleRun::run()
         return end(Station::Result::Lost, vanished);
     if (applied == ProfileApply::End::LinkFailed)
         return end(Station::Result::Lost, client->failureText());
+    QStringList failedKeys;
     for (const ProfileApply::Line &line : engine.lines()) {
         m_event.written += line.outcome == ProfileApply::Outcome::Verified;
         m_event.unchanged += line.outcome == ProfileApply::Outcome::Unchanged;
-        if (line.outcome == ProfileApply::Outcome::Failed)
-            m_event.failed << QStringLiteral("%1: wanted %2, module shows %3")
-                                      .arg(line.key, line.wanted,
-                                           line.shown.isEmpty() ? QStringLiteral("no valid value")
-                                                                : line.shown);
+        if (line.outcome == ProfileApply::Outcome::Failed) {
+            failedKeys << line.key;
+            m_event.failed << line.key + QStringLiteral(": ") + ProfileApply::failureText(line);
+        }
     }
-    end(m_event.failed.isEmpty() ? Station::Result::Verified : Station::Result::Failed);
+    if (failedKeys.isEmpty())
+        end(Station::Result::Verified);
+    else
+        end(Station::Result::Failed, failedKeys.join(QStringLiteral(", ")));
+}
+
+QString Station::resultWord(Result result)
+{
+    switch (result) {
+    case Result::Verified:
+        return QStringLiteral("verified");
+    case Result::Failed:
+        return QStringLiteral("failed");
+    case Result::Refused:
+        return QStringLiteral("refused");
+    case Result::Lost:
+        break;
+    }
+    return QStringLiteral("lost");
 }
 
 Station::Station(Settings settings, LedgerFile &ledger, QObject *parent)
@@ -216,13 +220,13 @@ Station::Decision Station::identified(const QString &port, const QString &mac)
         for (const auto &[key, value] : std::as_const(assigned))
             ledger.setValue(row, key, value);
     }
-    // The values are on disk before the module's first write: a crash never hands them on.
-    const QString failure = record(
-            row,
-            decision.refusal.isEmpty() ? QString() : QStringLiteral("refused: ") + decision.refusal,
-            port);
-    if (!failure.isEmpty() && decision.refusal.isEmpty())
-        decision.refusal = QStringLiteral("the ledger could not be written (%1)").arg(failure);
+    // The values are on disk before the module's first write: a crash never hands them on. A
+    // refused module's row is written once, when its run has ended.
+    if (decision.refusal.isEmpty()) {
+        const QString failure = record(row, QString(), port);
+        if (!failure.isEmpty())
+            decision.refusal = QStringLiteral("the ledger could not be written (%1)").arg(failure);
+    }
     decision.own = ledger.parameters(row);
     decision.own.module = {};
     decision.wanted = m_settings.profile;

@@ -39,6 +39,8 @@ public:
     };
 
     enum class Result { Verified, Failed, Refused, Lost };
+    // "verified", "failed", "refused", "lost": the first word of a ledger status.
+    static QString resultWord(Result result);
 
     // A module started (once its own values are recorded) or ended.
     struct Event

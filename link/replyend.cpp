@@ -5,7 +5,6 @@
 
 #include <QtGlobal>
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -88,13 +87,11 @@ int ModuleReplyEnd::firstByteTimeoutMs(QByteArrayView sent) const
 std::optional<int> ModuleReplyEnd::moreWaitMs(QByteArrayView sent, QByteArrayView reply,
                                               qint64 sinceFirstByteMs) const
 {
-    // An answer to a write may be the late answer to the write before: no matter, the
-    // read-back proves what the module holds.
-    if (sent != ModuleCommand::readDeviceInfoFrame() && !m_answersWrites) {
-        const QList<CommandFrame::Segment> segments = CommandFrame::segments(reply);
-        m_answersWrites = std::any_of(segments.begin(), segments.end(), [](const auto &s) {
-            return s.kind == CommandFrame::Segment::Frame;
-        });
-    }
-    return FrameReplyEnd::moreWaitMs(sent, reply, sinceFirstByteMs);
+    // An answer to a write may be the late answer to the write before (all NV writes are
+    // answered alike): no matter, the read-back proves what the module holds. Frames that
+    // answer nothing sent (reports) teach nothing.
+    const std::optional<int> wait = FrameReplyEnd::moreWaitMs(sent, reply, sinceFirstByteMs);
+    if (!wait && sent != ModuleCommand::readDeviceInfoFrame())
+        m_answersWrites = true;
+    return wait;
 }
