@@ -126,38 +126,30 @@ QStringList functionWords(const QString &pin)
     return words;
 }
 
-// Whole bytes of hex digits, blanks allowed between byte pairs, as spaced upper-case pairs.
-// digits 0: any number of bytes, at least one.
+// Whole bytes of hex digits, blanks anywhere, as spaced upper-case pairs. digits 0: any
+// number of bytes, at least one.
 std::optional<QString> hexValue(const QString &name, const QString &text, int digits,
                                 QString *error)
 {
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    static const QRegularExpression notHex(QStringLiteral("[^0-9A-Fa-f]"));
-    QString all;
-    const QStringList groups = text.split(blanks, Qt::SkipEmptyParts);
-    for (const QString &group : groups) {
-        if (group.contains(notHex)) {
+    HexText::BytesFault fault = HexText::BytesFault::None;
+    const auto bytes = HexText::parseBytes(text, &fault);
+    if (!bytes) {
+        if (fault == HexText::BytesFault::NotHex)
             *error = QStringLiteral("%1: \"%2\" holds characters that are not hex digits")
                              .arg(name, text);
-            return std::nullopt;
-        }
-        if (group.size() % 2 != 0) {
+        else if (fault == HexText::BytesFault::NoDigits)
+            *error = QStringLiteral("%1: no hex digits given").arg(name);
+        else
             *error = QStringLiteral("%1: \"%2\" has an odd number of hex digits; write every "
                                     "byte as two digits, as 0A")
                              .arg(name, text);
-            return std::nullopt;
-        }
-        all += group;
-    }
-    if (all.isEmpty()) {
-        *error = QStringLiteral("%1: no hex digits given").arg(name);
         return std::nullopt;
     }
-    if (digits > 0 && all.size() != digits) {
+    if (digits > 0 && bytes->size() * 2 != digits) {
         *error = QStringLiteral("%1: \"%2\" must be %3 hex digits").arg(name, text).arg(digits);
         return std::nullopt;
     }
-    return HexText::spaced(QByteArray::fromHex(all.toLatin1())).trimmed();
+    return HexText::spaced(*bytes).trimmed();
 }
 
 std::optional<int> pinIndex(const QStringList &pins, const QString &word, QString *error)
