@@ -102,21 +102,6 @@ int indexIgnoringCase(const QStringList &list, const QString &word)
     return -1;
 }
 
-// The words of a choice parameter, in the order of its choice list: the profile's values of
-// the same key (the channel as 11 to 26).
-QStringList choiceWords(const QString &key)
-{
-    const ProfileCatalogue::Entry *entry = ProfileCatalogue::find(key);
-    if (!entry)
-        return {};
-    if (!entry->values.isEmpty())
-        return entry->values;
-    QStringList range;
-    for (qint64 n = entry->minimum; n <= entry->maximum; ++n)
-        range << QString::number(n);
-    return range;
-}
-
 QStringList functionWords(const QString &pin)
 {
     QStringList words;
@@ -202,7 +187,9 @@ std::optional<RemoteFrame::Selection> writeParameter(const QStringList &args, QS
     const QString &text = args.at(1);
     const QString parameter = RemoteCatalogue::parameters().at(key);
     if (RemoteCatalogue::parameterKind(parameter) == RemoteCatalogue::ParameterKind::Choice) {
-        const QStringList words = choiceWords(name);
+        // The profile's values of the same key, in the order of the choice list.
+        const ProfileCatalogue::Entry *entry = ProfileCatalogue::find(name);
+        const QStringList words = entry ? ProfileCatalogue::allValues(*entry) : QStringList();
         const int choice = indexIgnoringCase(words, text);
         if (choice < 0) {
             *error = QStringLiteral("%1: \"%2\" is not one of %3; did you mean %4?")
