@@ -7,6 +7,7 @@
 #include "interruptwatch.h"
 #include "moduleclient.h"
 #include "remotecatalogue.h"
+#include "remoteframe.h"
 #include "remoterequest.h"
 
 #include <QJsonDocument>
@@ -132,10 +133,11 @@ std::optional<QList<Target>> plan(const Options &options)
     QString error;
     const auto row = Remote::parseCommand(options.arguments.mid(1), &error);
     std::optional<QList<quint16>> addresses;
-    if (row && !Remote::takesAddress(*row) && options.toSet) {
+    if (row && !RemoteFrame::takesAddress(RemoteCatalogue::command(row->command))
+        && options.toSet) {
         error = QStringLiteral("%1 goes to the attached module: it takes no --to")
                         .arg(options.arguments.value(1));
-    } else if (row && !Remote::takesAddress(*row)) {
+    } else if (row && !RemoteFrame::takesAddress(RemoteCatalogue::command(row->command))) {
         addresses = QList<quint16>();
     } else if (row && !options.toSet) {
         error = QStringLiteral("%1 needs --to ADDRESSES, as --to 0001 or --to 0001-0005")
@@ -155,7 +157,7 @@ std::optional<QList<Target>> plan(const Options &options)
             targets.append({ address ? Remote::addressText(*address) : QString(), *frame });
         return frame.has_value();
     };
-    if (!Remote::takesAddress(*row)) {
+    if (!RemoteFrame::takesAddress(RemoteCatalogue::command(row->command))) {
         if (!add(std::nullopt)) {
             Console::err(error);
             return std::nullopt;

@@ -315,12 +315,6 @@ std::optional<RemoteFrame::Selection> parseCommand(const QStringList &words, QSt
     }
 }
 
-bool takesAddress(const RemoteFrame::Selection &row)
-{
-    const Command command = RemoteCatalogue::command(row.command);
-    return command != Command::StartNodeScan && command != Command::StopNodeScan;
-}
-
 std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error)
 {
     const auto parse = [error](const QString &one) {

@@ -17,9 +17,6 @@ namespace Ctl::Remote {
 // COMMAND [ARGUMENT...] as the row the window holds for it, the address left empty.
 std::optional<RemoteFrame::Selection> parseCommand(const QStringList &words, QString *error);
 
-// True for the node scan, which goes to the attached module and carries no address.
-bool takesAddress(const RemoteFrame::Selection &row);
-
 // Short addresses and ranges, "0001,0005-0008": in the order given, each address once.
 std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error);
 
