@@ -1,6 +1,7 @@
 #include "remoterequest.h"
 
 #include "catalogue.h"
+#include "commandframe.h"
 #include "hextext.h"
 #include "ledger.h"
 
@@ -427,15 +428,15 @@ std::optional<QByteArray> frameFor(const RemoteFrame::Selection &row,
 {
     RemoteFrame::Selection addressed = row;
     if (address)
-        addressed.address = addressText(*address).insert(2, u' ');
+        addressed.address = addressText(*address);
     const RemoteFrame::Result frame = RemoteFrame::build(addressed);
     if (!frame.isRefused())
         return frame.bytes;
-    const RemoteFrame::Result composed = RemoteFrame::compose(addressed);
-    *error = composed.isRefused()
-            ? QStringLiteral("the frame cannot be built")
-            : QStringLiteral("the frame would carry %1 payload bytes; a frame carries at most 255")
-                      .arg(HexText::decode(composed.text).size() - 4);
+    // parseCommand lets through only rows that compose into whole bytes; what is left to
+    // refuse is a payload over 255 bytes.
+    *error = QStringLiteral("the frame would carry %1 payload bytes; a frame carries at most 255")
+                     .arg(CommandFrame::finishHexText(RemoteFrame::compose(addressed).text)
+                                  .payloadSize);
     return std::nullopt;
 }
 
