@@ -237,6 +237,71 @@ std::optional<quint16> shortAddress(QString text)
     return quint16(text.toUInt(nullptr, 16));
 }
 
+// Short addresses and ranges, "0001,0005-0008": in the order given, each address once.
+std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error)
+{
+    const auto parse = [error](const QString &one) {
+        const auto address = shortAddress(one);
+        if (!address)
+            *error = QStringLiteral("--to: \"%1\" is not a short address (4 hex digits, as 0001)")
+                             .arg(one.trimmed());
+        return address;
+    };
+    AddressList addresses;
+    const QStringList entries = text.split(u',');
+    for (const QString &entry : entries) {
+        const QStringList ends = entry.trimmed().split(u'-');
+        if (ends.size() > 2) {
+            *error = QStringLiteral("--to: \"%1\" is not an address or a range FIRST-LAST")
+                             .arg(entry);
+            return std::nullopt;
+        }
+        const auto first = parse(ends.constFirst());
+        const auto last = first ? parse(ends.constLast()) : std::nullopt;
+        if (!last)
+            return std::nullopt;
+        if (*last < *first) {
+            *error = QStringLiteral("--to: the range %1 runs backwards").arg(entry.trimmed());
+            return std::nullopt;
+        }
+        for (int a = *first; a <= *last; ++a)
+            addresses.add(quint16(a));
+    }
+    return addresses.list();
+}
+
+// "@FILE" or "@FILE:KEY=VALUE" (only the rows whose KEY is VALUE); the text starts with the
+// @. The filter is split off at the last colon that is followed by KEY=VALUE, so a path may
+// hold colons.
+struct LedgerSpec
+{
+    QString path;
+    QString key; // empty: every row
+    QString value;
+};
+std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error)
+{
+    LedgerSpec spec;
+    spec.path = text.mid(1);
+    const qsizetype colon = spec.path.lastIndexOf(u':');
+    if (colon >= 0 && spec.path.indexOf(u'=', colon) > colon) {
+        const QString filter = spec.path.mid(colon + 1);
+        spec.path.truncate(colon);
+        spec.key = filter.section(u'=', 0, 0).trimmed();
+        spec.value = filter.section(u'=', 1).trimmed();
+        if (spec.key.isEmpty() || spec.value.isEmpty()) {
+            *error = QStringLiteral("--to: the filter \"%1\" is not KEY=VALUE, as nodeType=router")
+                             .arg(filter);
+            return std::nullopt;
+        }
+    }
+    if (spec.path.isEmpty()) {
+        *error = QStringLiteral("--to: name the ledger after the @, as @nodes.csv");
+        return std::nullopt;
+    }
+    return spec;
+}
+
 } // namespace
 
 std::optional<RemoteFrame::Selection> parseCommand(const QStringList &words, QString *error)
@@ -314,61 +379,6 @@ std::optional<RemoteFrame::Selection> parseCommand(const QStringList &words, QSt
             return wrongUsage();
         return RemoteFrame::selection(found->command, {});
     }
-}
-
-std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error)
-{
-    const auto parse = [error](const QString &one) {
-        const auto address = shortAddress(one);
-        if (!address)
-            *error = QStringLiteral("--to: \"%1\" is not a short address (4 hex digits, as 0001)")
-                             .arg(one.trimmed());
-        return address;
-    };
-    AddressList addresses;
-    const QStringList entries = text.split(u',');
-    for (const QString &entry : entries) {
-        const QStringList ends = entry.trimmed().split(u'-');
-        if (ends.size() > 2) {
-            *error = QStringLiteral("--to: \"%1\" is not an address or a range FIRST-LAST")
-                             .arg(entry);
-            return std::nullopt;
-        }
-        const auto first = parse(ends.constFirst());
-        const auto last = first ? parse(ends.constLast()) : std::nullopt;
-        if (!last)
-            return std::nullopt;
-        if (*last < *first) {
-            *error = QStringLiteral("--to: the range %1 runs backwards").arg(entry.trimmed());
-            return std::nullopt;
-        }
-        for (int a = *first; a <= *last; ++a)
-            addresses.add(quint16(a));
-    }
-    return addresses.list();
-}
-
-std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error)
-{
-    LedgerSpec spec;
-    spec.path = text.mid(1);
-    const qsizetype colon = spec.path.lastIndexOf(u':');
-    if (colon >= 0 && spec.path.indexOf(u'=', colon) > colon) {
-        const QString filter = spec.path.mid(colon + 1);
-        spec.path.truncate(colon);
-        spec.key = filter.section(u'=', 0, 0).trimmed();
-        spec.value = filter.section(u'=', 1).trimmed();
-        if (spec.key.isEmpty() || spec.value.isEmpty()) {
-            *error = QStringLiteral("--to: the filter \"%1\" is not KEY=VALUE, as nodeType=router")
-                             .arg(filter);
-            return std::nullopt;
-        }
-    }
-    if (!text.startsWith(u'@') || spec.path.isEmpty()) {
-        *error = QStringLiteral("--to: name the ledger after the @, as @nodes.csv");
-        return std::nullopt;
-    }
-    return spec;
 }
 
 std::optional<QList<quint16>> parseTargets(const QString &text, QString *error)
