@@ -7,6 +7,7 @@
 #include "interruptwatch.h"
 #include "moduleclient.h"
 #include "remotecatalogue.h"
+#include "remoteframe.h"
 #include "remoterequest.h"
 
 #include <QJsonDocument>
@@ -130,43 +131,38 @@ struct Target
 std::optional<QList<Target>> plan(const Options &options)
 {
     QString error;
-    const auto row = Remote::parseCommand(options.arguments.mid(1), &error);
-    std::optional<QList<quint16>> addresses;
-    if (row && !Remote::takesAddress(*row) && options.toSet) {
-        error = QStringLiteral("%1 goes to the attached module: it takes no --to")
-                        .arg(options.arguments.value(1));
-    } else if (row && !Remote::takesAddress(*row)) {
-        addresses = QList<quint16>();
-    } else if (row && !options.toSet) {
-        error = QStringLiteral("%1 needs --to ADDRESSES, as --to 0001 or --to 0001-0005")
-                        .arg(options.arguments.value(1));
-    } else if (row) {
-        addresses = Remote::parseTargets(options.to, &error);
-    }
-    if (!addresses) {
+    const auto refuse = [&error] {
         Console::err(error);
         return std::nullopt;
-    }
-
-    QList<Target> targets;
-    const auto add = [&](std::optional<quint16> address) {
-        const auto frame = Remote::frameFor(*row, address, &error);
-        if (frame)
-            targets.append({ address ? Remote::addressText(*address) : QString(), *frame });
-        return frame.has_value();
     };
-    if (!Remote::takesAddress(*row)) {
-        if (!add(std::nullopt)) {
-            Console::err(error);
-            return std::nullopt;
+    const auto row = Remote::parseCommand(options.arguments.mid(1), &error);
+    if (!row)
+        return refuse();
+    const QString command = options.arguments.value(1);
+    if (!RemoteFrame::takesAddress(RemoteCatalogue::command(row->command))) {
+        if (options.toSet) {
+            error = QStringLiteral("%1 goes to the attached module: it takes no --to").arg(command);
+            return refuse();
         }
-        return targets;
+        const auto frame = Remote::frameFor(*row, std::nullopt, &error);
+        if (!frame)
+            return refuse();
+        return QList<Target> { { QString(), *frame } };
     }
-    for (const quint16 address : std::as_const(*addresses)) {
-        if (!add(address)) {
-            Console::err(error);
-            return std::nullopt;
-        }
+    if (!options.toSet) {
+        error = QStringLiteral("%1 needs --to ADDRESSES, as --to 0001 or --to 0001-0005")
+                        .arg(command);
+        return refuse();
+    }
+    const auto addresses = Remote::parseTargets(options.to, &error);
+    if (!addresses)
+        return refuse();
+    QList<Target> targets;
+    for (const quint16 address : *addresses) {
+        const auto frame = Remote::frameFor(*row, address, &error);
+        if (!frame)
+            return refuse();
+        targets.append({ Remote::addressText(address), *frame });
     }
     return targets;
 }

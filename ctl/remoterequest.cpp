@@ -1,6 +1,7 @@
 #include "remoterequest.h"
 
 #include "catalogue.h"
+#include "commandframe.h"
 #include "hextext.h"
 #include "ledger.h"
 
@@ -102,21 +103,6 @@ int indexIgnoringCase(const QStringList &list, const QString &word)
     return -1;
 }
 
-// The words of a choice parameter, in the order of its choice list: the profile's values of
-// the same key (the channel as 11 to 26).
-QStringList choiceWords(const QString &key)
-{
-    const ProfileCatalogue::Entry *entry = ProfileCatalogue::find(key);
-    if (!entry)
-        return {};
-    if (!entry->values.isEmpty())
-        return entry->values;
-    QStringList range;
-    for (qint64 n = entry->minimum; n <= entry->maximum; ++n)
-        range << QString::number(n);
-    return range;
-}
-
 QStringList functionWords(const QString &pin)
 {
     QStringList words;
@@ -126,38 +112,30 @@ QStringList functionWords(const QString &pin)
     return words;
 }
 
-// Whole bytes of hex digits, blanks allowed between byte pairs, as spaced upper-case pairs.
-// digits 0: any number of bytes, at least one.
+// Whole bytes of hex digits, blanks anywhere, as spaced upper-case pairs. digits 0: any
+// number of bytes, at least one.
 std::optional<QString> hexValue(const QString &name, const QString &text, int digits,
                                 QString *error)
 {
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    static const QRegularExpression notHex(QStringLiteral("[^0-9A-Fa-f]"));
-    QString all;
-    const QStringList groups = text.split(blanks, Qt::SkipEmptyParts);
-    for (const QString &group : groups) {
-        if (group.contains(notHex)) {
+    HexText::BytesFault fault = HexText::BytesFault::None;
+    const auto bytes = HexText::parseBytes(text, &fault);
+    if (!bytes) {
+        if (fault == HexText::BytesFault::NotHex)
             *error = QStringLiteral("%1: \"%2\" holds characters that are not hex digits")
                              .arg(name, text);
-            return std::nullopt;
-        }
-        if (group.size() % 2 != 0) {
+        else if (fault == HexText::BytesFault::NoDigits)
+            *error = QStringLiteral("%1: no hex digits given").arg(name);
+        else
             *error = QStringLiteral("%1: \"%2\" has an odd number of hex digits; write every "
                                     "byte as two digits, as 0A")
                              .arg(name, text);
-            return std::nullopt;
-        }
-        all += group;
-    }
-    if (all.isEmpty()) {
-        *error = QStringLiteral("%1: no hex digits given").arg(name);
         return std::nullopt;
     }
-    if (digits > 0 && all.size() != digits) {
+    if (digits > 0 && bytes->size() * 2 != digits) {
         *error = QStringLiteral("%1: \"%2\" must be %3 hex digits").arg(name, text).arg(digits);
         return std::nullopt;
     }
-    return HexText::spaced(QByteArray::fromHex(all.toLatin1())).trimmed();
+    return HexText::spaced(*bytes).trimmed();
 }
 
 std::optional<int> pinIndex(const QStringList &pins, const QString &word, QString *error)
@@ -210,7 +188,9 @@ std::optional<RemoteFrame::Selection> writeParameter(const QStringList &args, QS
     const QString &text = args.at(1);
     const QString parameter = RemoteCatalogue::parameters().at(key);
     if (RemoteCatalogue::parameterKind(parameter) == RemoteCatalogue::ParameterKind::Choice) {
-        const QStringList words = choiceWords(name);
+        // The profile's values of the same key, in the order of the choice list.
+        const ProfileCatalogue::Entry *entry = ProfileCatalogue::find(name);
+        const QStringList words = entry ? ProfileCatalogue::allValues(*entry) : QStringList();
         const int choice = indexIgnoringCase(words, text);
         if (choice < 0) {
             *error = QStringLiteral("%1: \"%2\" is not one of %3; did you mean %4?")
@@ -255,6 +235,71 @@ std::optional<quint16> shortAddress(QString text)
     if (!address.match(text).hasMatch())
         return std::nullopt;
     return quint16(text.toUInt(nullptr, 16));
+}
+
+// Short addresses and ranges, "0001,0005-0008": in the order given, each address once.
+std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error)
+{
+    const auto parse = [error](const QString &one) {
+        const auto address = shortAddress(one);
+        if (!address)
+            *error = QStringLiteral("--to: \"%1\" is not a short address (4 hex digits, as 0001)")
+                             .arg(one.trimmed());
+        return address;
+    };
+    AddressList addresses;
+    const QStringList entries = text.split(u',');
+    for (const QString &entry : entries) {
+        const QStringList ends = entry.trimmed().split(u'-');
+        if (ends.size() > 2) {
+            *error = QStringLiteral("--to: \"%1\" is not an address or a range FIRST-LAST")
+                             .arg(entry);
+            return std::nullopt;
+        }
+        const auto first = parse(ends.constFirst());
+        const auto last = first ? parse(ends.constLast()) : std::nullopt;
+        if (!last)
+            return std::nullopt;
+        if (*last < *first) {
+            *error = QStringLiteral("--to: the range %1 runs backwards").arg(entry.trimmed());
+            return std::nullopt;
+        }
+        for (int a = *first; a <= *last; ++a)
+            addresses.add(quint16(a));
+    }
+    return addresses.list();
+}
+
+// "@FILE" or "@FILE:KEY=VALUE" (only the rows whose KEY is VALUE); the text starts with the
+// @. The filter is split off at the last colon that is followed by KEY=VALUE, so a path may
+// hold colons.
+struct LedgerSpec
+{
+    QString path;
+    QString key; // empty: every row
+    QString value;
+};
+std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error)
+{
+    LedgerSpec spec;
+    spec.path = text.mid(1);
+    const qsizetype colon = spec.path.lastIndexOf(u':');
+    if (colon >= 0 && spec.path.indexOf(u'=', colon) > colon) {
+        const QString filter = spec.path.mid(colon + 1);
+        spec.path.truncate(colon);
+        spec.key = filter.section(u'=', 0, 0).trimmed();
+        spec.value = filter.section(u'=', 1).trimmed();
+        if (spec.key.isEmpty() || spec.value.isEmpty()) {
+            *error = QStringLiteral("--to: the filter \"%1\" is not KEY=VALUE, as nodeType=router")
+                             .arg(filter);
+            return std::nullopt;
+        }
+    }
+    if (spec.path.isEmpty()) {
+        *error = QStringLiteral("--to: name the ledger after the @, as @nodes.csv");
+        return std::nullopt;
+    }
+    return spec;
 }
 
 } // namespace
@@ -336,67 +381,6 @@ std::optional<RemoteFrame::Selection> parseCommand(const QStringList &words, QSt
     }
 }
 
-bool takesAddress(const RemoteFrame::Selection &row)
-{
-    const Command command = RemoteCatalogue::command(row.command);
-    return command != Command::StartNodeScan && command != Command::StopNodeScan;
-}
-
-std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error)
-{
-    const auto parse = [error](const QString &one) {
-        const auto address = shortAddress(one);
-        if (!address)
-            *error = QStringLiteral("--to: \"%1\" is not a short address (4 hex digits, as 0001)")
-                             .arg(one.trimmed());
-        return address;
-    };
-    AddressList addresses;
-    const QStringList entries = text.split(u',');
-    for (const QString &entry : entries) {
-        const QStringList ends = entry.trimmed().split(u'-');
-        if (ends.size() > 2) {
-            *error = QStringLiteral("--to: \"%1\" is not an address or a range FIRST-LAST")
-                             .arg(entry);
-            return std::nullopt;
-        }
-        const auto first = parse(ends.constFirst());
-        const auto last = first ? parse(ends.constLast()) : std::nullopt;
-        if (!last)
-            return std::nullopt;
-        if (*last < *first) {
-            *error = QStringLiteral("--to: the range %1 runs backwards").arg(entry.trimmed());
-            return std::nullopt;
-        }
-        for (int a = *first; a <= *last; ++a)
-            addresses.add(quint16(a));
-    }
-    return addresses.list();
-}
-
-std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error)
-{
-    LedgerSpec spec;
-    spec.path = text.mid(1);
-    const qsizetype colon = spec.path.lastIndexOf(u':');
-    if (colon >= 0 && spec.path.indexOf(u'=', colon) > colon) {
-        const QString filter = spec.path.mid(colon + 1);
-        spec.path.truncate(colon);
-        spec.key = filter.section(u'=', 0, 0).trimmed();
-        spec.value = filter.section(u'=', 1).trimmed();
-        if (spec.key.isEmpty() || spec.value.isEmpty()) {
-            *error = QStringLiteral("--to: the filter \"%1\" is not KEY=VALUE, as nodeType=router")
-                             .arg(filter);
-            return std::nullopt;
-        }
-    }
-    if (!text.startsWith(u'@') || spec.path.isEmpty()) {
-        *error = QStringLiteral("--to: name the ledger after the @, as @nodes.csv");
-        return std::nullopt;
-    }
-    return spec;
-}
-
 std::optional<QList<quint16>> parseTargets(const QString &text, QString *error)
 {
     if (!text.startsWith(u'@'))
@@ -454,15 +438,15 @@ std::optional<QByteArray> frameFor(const RemoteFrame::Selection &row,
 {
     RemoteFrame::Selection addressed = row;
     if (address)
-        addressed.address = addressText(*address).insert(2, u' ');
+        addressed.address = addressText(*address);
     const RemoteFrame::Result frame = RemoteFrame::build(addressed);
     if (!frame.isRefused())
         return frame.bytes;
-    const RemoteFrame::Result composed = RemoteFrame::compose(addressed);
-    *error = composed.isRefused()
-            ? QStringLiteral("the frame cannot be built")
-            : QStringLiteral("the frame would carry %1 payload bytes; a frame carries at most 255")
-                      .arg(HexText::decode(composed.text).size() - 4);
+    // parseCommand lets through only rows that compose into whole bytes; what is left to
+    // refuse is a payload over 255 bytes.
+    *error = QStringLiteral("the frame would carry %1 payload bytes; a frame carries at most 255")
+                     .arg(CommandFrame::finishHexText(RemoteFrame::compose(addressed).text)
+                                  .payloadSize);
     return std::nullopt;
 }
 

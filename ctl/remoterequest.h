@@ -17,22 +17,6 @@ namespace Ctl::Remote {
 // COMMAND [ARGUMENT...] as the row the window holds for it, the address left empty.
 std::optional<RemoteFrame::Selection> parseCommand(const QStringList &words, QString *error);
 
-// True for the node scan, which goes to the attached module and carries no address.
-bool takesAddress(const RemoteFrame::Selection &row);
-
-// Short addresses and ranges, "0001,0005-0008": in the order given, each address once.
-std::optional<QList<quint16>> parseAddresses(const QString &text, QString *error);
-
-// "@FILE" or "@FILE:KEY=VALUE" (only the rows whose KEY is VALUE). The filter is split off at
-// the last colon that is followed by KEY=VALUE, so a path may hold colons.
-struct LedgerSpec
-{
-    QString path;
-    QString key; // empty: every row
-    QString value;
-};
-std::optional<LedgerSpec> parseLedgerSpec(const QString &text, QString *error);
-
 // The --to value: addresses and ranges, or the shortAddress of every row of a ledger that the
 // filter keeps (rows without one are left out), in file order, each once.
 std::optional<QList<quint16>> parseTargets(const QString &text, QString *error);

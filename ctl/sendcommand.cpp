@@ -6,8 +6,6 @@
 #include "hextext.h"
 #include "moduleclient.h"
 
-#include <QRegularExpression>
-
 namespace Ctl {
 
 namespace {
@@ -25,15 +23,13 @@ QString segmentLine(const CommandFrame::Segment &segment)
 int sendCommand(const Options &options)
 {
     // Blanks between bytes are allowed; anything else that is no hex digit is refused.
-    const QString text = options.arguments.value(1);
-    const QString digits = QString(text).remove(QRegularExpression(QStringLiteral("\\s")));
-    if (digits.isEmpty() || digits.size() % 2 != 0
-        || digits.contains(QRegularExpression(QStringLiteral("[^0-9A-Fa-f]")))) {
+    const std::optional<QByteArray> parsed = HexText::parseBytes(options.arguments.value(1));
+    if (!parsed) {
         Console::err(
                 QStringLiteral("HEX must be whole bytes of hex digits, e.g. \"FE 00 21 15 34\""));
         return Refused;
     }
-    QByteArray bytes = QByteArray::fromHex(digits.toLatin1());
+    QByteArray bytes = *parsed;
     if (options.frame) {
         if (bytes.size() < 2 || bytes.size() - 2 > CommandFrame::MaxPayload) {
             Console::err(QStringLiteral("--frame needs CMD0, CMD1 and at most 255 payload bytes"));

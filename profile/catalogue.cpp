@@ -265,17 +265,6 @@ std::optional<int> windowIndex(const Entry &entry, const DeviceInfo &info)
     return std::nullopt;
 }
 
-// Every value an entry with a list of values or a range allows.
-QStringList allValues(const Entry &entry)
-{
-    if (!entry.values.isEmpty())
-        return entry.values;
-    QStringList values;
-    for (qint64 n = entry.minimum; n <= entry.maximum; ++n)
-        values << QString::number(n);
-    return values;
-}
-
 // The value bytes of an NV write (FE LEN 21 09, item, offset, length, value), low byte first.
 quint64 writtenNumber(const QByteArray &frame)
 {
@@ -343,6 +332,16 @@ const QList<Entry> &entries()
 {
     static const QList<Entry> all = withWrittenCodes(build());
     return all;
+}
+
+QStringList allValues(const Entry &entry)
+{
+    if (!entry.values.isEmpty())
+        return entry.values;
+    QStringList values;
+    for (qint64 n = entry.minimum; n <= entry.maximum; ++n)
+        values << QString::number(n);
+    return values;
 }
 
 const Entry *find(const QString &key)

@@ -77,6 +77,8 @@ struct Entry
 const QList<Entry> &entries();
 const Entry *find(const QString &key);
 int position(const Entry &entry); // row in entries()
+// Every value an entry with a list of values or a range allows (the channel as 11 to 26).
+QStringList allValues(const Entry &entry);
 
 // The canonical text of a value, or none and the reason, naming the value by name. A value the
 // module cannot hold as given is taken as the one it holds instead, and note says so.

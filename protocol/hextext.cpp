@@ -1,10 +1,31 @@
 #include "hextext.h"
 
+#include <QRegularExpression>
+
 namespace HexText {
 
 QByteArray decode(const QString &text)
 {
     return QByteArray::fromHex(text.toLatin1());
+}
+
+std::optional<QByteArray> parseBytes(const QString &text, BytesFault *fault)
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s"));
+    static const QRegularExpression notHex(QStringLiteral("[^0-9A-Fa-f]"));
+    const QString digits = QString(text).remove(blanks);
+    BytesFault found = BytesFault::None;
+    if (digits.contains(notHex))
+        found = BytesFault::NotHex;
+    else if (digits.isEmpty())
+        found = BytesFault::NoDigits;
+    else if (digits.size() % 2 != 0)
+        found = BytesFault::OddDigits;
+    if (fault)
+        *fault = found;
+    if (found != BytesFault::None)
+        return std::nullopt;
+    return QByteArray::fromHex(digits.toLatin1());
 }
 
 QString byte(quint8 value)

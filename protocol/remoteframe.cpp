@@ -261,6 +261,11 @@ QString levelBody(const Selection &selection)
 
 } // namespace
 
+bool takesAddress(Command command)
+{
+    return command != Command::StartNodeScan && command != Command::StopNodeScan;
+}
+
 Selection selection(Command command, const QString &address, int parameter, int choice,
                     const QString &option, const QString &value)
 {
@@ -308,8 +313,7 @@ Result compose(const Selection &selection)
 
     Result result;
     result.text = QStringLiteral("FE 00 21 ") + commandCode(command);
-    // The node scan goes to the attached module itself and carries no address.
-    if (command != Command::StartNodeScan && command != Command::StopNodeScan)
+    if (takesAddress(command))
         result.text += selection.address;
 
     switch (command) {

@@ -23,6 +23,9 @@ struct Selection
     QString value; // free hex value (function)
 };
 
+// False for the node scan, which goes to the attached module itself and carries no address.
+bool takesAddress(RemoteCatalogue::Command command);
+
 // The row as the window's form leaves it after choosing the command, then the parameter or
 // pin (an index in the list that command loads), then the choice or IO pin, and typing the
 // option and value: the selector texts are those of the lists loaded, and a read leaves the

@@ -110,6 +110,7 @@ void tst_Remote::framesAndRefusals_data()
            "0000 FE 06 21 18 00 00 16 04 0A 10 37");
     addRow("AD1 high", "level AD1 high --to 0000", 0, "0000 FE 06 21 25 00 00 03 04 00 01 04");
     addRow("serial data", "serial AABB --to 1234", 0, "1234 FE 04 21 24 12 34 AA BB 36");
+    addRow("blanks inside bytes", "serial F_E --to 0001", 0, "0001 FE 03 21 24 00 01 FE F9");
     addRow("restart", "restart --to 0000", 0, "0000 FE 02 21 21 00 00 02");
     addRow("node scan", "scan-start", 0, "- FE 00 21 2C 0D");
     addRow("read pins", "read io --to 0000", 0, "0000 FE 05 21 19 00 00 16 04 00 2F");
