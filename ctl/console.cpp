@@ -13,9 +13,14 @@ void out(const QString &line)
     std::fflush(stdout);
 }
 
+QString jsonLine(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
 void json(const QJsonObject &object)
 {
-    out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    out(jsonLine(object));
 }
 
 void err(const QString &line)

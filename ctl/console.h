@@ -7,7 +7,8 @@
 namespace Console {
 
 void out(const QString &line);
-// One JSON object on one line of standard output.
+// A JSON object as one line of text, and that line on standard output.
+QString jsonLine(const QJsonObject &object);
 void json(const QJsonObject &object);
 void err(const QString &line);
 

@@ -10,7 +10,6 @@
 #include "remoteframe.h"
 #include "remoterequest.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTime>
 #include <QTimer>
@@ -20,11 +19,6 @@ namespace Ctl {
 namespace {
 
 using CommandFrame::Segment;
-
-QString compact(const QJsonObject &object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
 
 // A piece held back as the start of a frame is shown as cut short once the line has been
 // silent this long: the silence that ends a reply.
@@ -95,7 +89,7 @@ private:
                 line.insert(QStringLiteral("bytes"), hex);
             if (kind)
                 line.insert(QStringLiteral("kind"), QLatin1String(kind));
-            return compact(line);
+            return Console::jsonLine(line);
         }
         QString text = time;
         if (m_addressed)
@@ -185,7 +179,7 @@ int remoteCommand(const Options &options)
             QJsonObject line { { QStringLiteral("frame"), hex } };
             line.insert(QStringLiteral("address"),
                         target.address.isEmpty() ? QJsonValue() : QJsonValue(target.address));
-            Console::out(compact(line));
+            Console::json(line);
         }
         return Done;
     }
